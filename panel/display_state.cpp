@@ -1,0 +1,40 @@
+#include "display_state.hpp"
+
+DisplayState ds;
+
+namespace {
+
+// Interned in one request, in AtomIndex order.
+const char* atom_names[ATOM_COUNT] = {
+    "KWM_WIN_ICON",     "_MOTIF_WM_HINTS",      "_WIN_WORKSPACE", "_WIN_HINTS", "_WIN_LAYER",
+    "_NET_CLIENT_LIST", "_WIN_CLIENT_LIST", "_WIN_WORKSPACE_COUNT", "_WIN_STATE", "WM_STATE",
+};
+
+}  // namespace
+
+int ignore_x_error(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+bool connect_display()
+{
+    ds.display = XOpenDisplay(nullptr);
+    if (!ds.display)
+        return false;
+    ds.screen = DefaultScreen(ds.display);
+    ds.depth = DefaultDepth(ds.display, ds.screen);
+    ds.screen_height = DisplayHeight(ds.display, ds.screen);
+    ds.screen_width = DisplayWidth(ds.display, ds.screen);
+    ds.root = RootWindow(ds.display, ds.screen);
+    // The root's property changes drive desktop and client-list tracking.
+    XSelectInput(ds.display, ds.root, PropertyChangeMask);
+    XSetErrorHandler(ignore_x_error);
+    XInternAtoms(ds.display, const_cast<char**>(atom_names), ATOM_COUNT, False, ds.atoms.data());
+    return true;
+}
+
+void flush_and_wait()
+{
+    XSync(ds.display, False);
+}

@@ -1,0 +1,94 @@
+// The panel's shared records: the process-wide DisplayState, the one Panel
+// and the TrackedWindow of each client button, with the constants they use.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <array>
+#include <optional>
+#include <string>
+
+constexpr int PANEL_HEIGHT = 24;
+constexpr int COLLAPSED_HEIGHT = 2;
+constexpr int ICON_SIZE = 16;
+constexpr int DESK_BUTTON_WIDTH = 24;
+
+// Indices into DisplayState::atoms; the order is the order of interning.
+enum AtomIndex {
+    KwmWinIcon,
+    MotifWmHints,
+    WinWorkspace,
+    WinHints,
+    WinLayer,
+    NetClientList,
+    WinClientList,
+    WinWorkspaceCount,
+    WinState,
+    WmState,
+    ATOM_COUNT
+};
+
+// Indices into DisplayState::panel_colors.
+enum ColorIndex { Face, FacePressed, FaceSpare, Highlight, Shadow, Ink, COLOR_COUNT };
+
+struct Panel;
+
+// One client window shown as a button. Owns its title and, when owns_icon
+// is set, its icon and mask; KWM_WIN_ICON pixmaps and the fallback icon are
+// only borrowed.
+struct TrackedWindow {
+    TrackedWindow* next = nullptr;
+    Window window = None;
+    Pixmap icon = None;
+    Pixmap icon_mask = None;
+    std::optional<std::string> title;  // nullopt: no WM_NAME; "" : an empty one
+    int button_left = 0;
+    int button_width = 0;
+    bool active : 1 = false;
+    bool minimized : 1 = false;
+    bool owns_icon : 1 = false;
+};
+
+// The one bar. Starts expanded at the bottom edge, showing desktop 0.
+struct Panel {
+    Window window = None;
+    TrackedWindow* first_client = nullptr;
+    int client_count = 0;
+    int desktop = 0;
+    bool collapsed : 1 = false;
+    bool top_edge : 1 = false;
+};
+
+struct DisplayState {
+    Display* display = nullptr;
+    int screen = 0;
+    Window root = None;
+    int depth = 0;
+    int screen_width = 0;
+    int screen_height = 0;
+    std::array<Atom, ATOM_COUNT> atoms{};
+    std::array<unsigned long, COLOR_COUNT> panel_colors{};
+    GC gc = nullptr;
+    XFontStruct* font = nullptr;
+    int baseline = 0;
+    Pixmap fallback_icon = None;
+    Pixmap fallback_mask = None;
+    int clock_left = 0;
+    int pager_width = 0;
+    // The command a press on the clock runs; the build variant chooses it.
+    const char* calendar_command = "calendar";
+};
+
+extern DisplayState ds;
+
+// Start-up steps that open the connection and fill DisplayState: display,
+// screen metrics, the root's event mask, the error handler, the atoms.
+// Returns false when the display cannot be opened.
+bool connect_display();
+
+// The X error handler: every protocol error (a window that vanished between
+// two requests, a bad pixmap id in another client's hints) is dropped.
+int ignore_x_error(Display* display, XErrorEvent* error);
+
+// XSync without discarding events.
+void flush_and_wait();

@@ -1,0 +1,149 @@
+// The panel's entry routine and its only loop.
+#include "clients.hpp"
+#include "display_state.hpp"
+#include "draw.hpp"
+#include "geometry.hpp"
+#include "input.hpp"
+#include "look.hpp"
+#include "tracking.hpp"
+#ifdef PANEL_POINTER_POLL
+#include "pointer_poll.hpp"
+#endif
+
+#include <sys/select.h>
+
+#include <algorithm>
+#include <array>
+#include <clocale>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+#ifdef PANEL_POINTER_POLL
+constexpr const char* CALENDAR_COMMAND = "calendar";
+#else
+constexpr const char* CALENDAR_COMMAND = "xcalendar";
+#endif
+
+// ---- Dispatch -------------------------------------------------------------
+
+void on_button_event(Panel& panel, const XEvent& event)
+{
+    if (event.xbutton.button == Button1)
+        on_button_press(panel, event.xbutton.x, event.xbutton.y);
+}
+
+void on_motion_event(Panel& panel, const XEvent& event)
+{
+    on_pointer_motion(panel, event.xmotion.y);
+}
+
+void on_focus_event(Panel& panel, const XEvent& event)
+{
+    on_focus_in(panel, event.xfocus.window);
+}
+
+void on_expose_event(Panel& panel, const XEvent&)
+{
+    redraw_panel(panel);
+}
+
+void on_destroy_event(Panel& panel, const XEvent& event)
+{
+    untrack_window(panel, event.xdestroywindow.window);
+    redraw_panel(panel);
+}
+
+void on_property_event(Panel& panel, const XEvent& event)
+{
+    on_property_notify(panel, event.xproperty.window, event.xproperty.atom);
+}
+
+using Handler = void (*)(Panel&, const XEvent&);
+constexpr auto handlers = [] {
+    std::array<Handler, LASTEvent> h{};
+    h[ButtonPress] = on_button_event;
+    h[MotionNotify] = on_motion_event;
+    h[FocusIn] = on_focus_event;
+    h[Expose] = on_expose_event;
+    h[DestroyNotify] = on_destroy_event;
+    h[PropertyNotify] = on_property_event;
+    return h;
+}();
+
+void drain_events(Panel& panel)
+{
+    while (XPending(ds.display)) {
+        XEvent event;
+        XNextEvent(ds.display, &event);
+        if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
+            handlers[event.type](panel, event);
+    }
+}
+
+// ---- The minute -----------------------------------------------------------
+
+// The full minute the clock is waiting for, kept across interrupted waits.
+time_t next_full_minute(time_t now)
+{
+    return now + seconds_to_next_minute(std::gmtime(&now)->tm_sec);
+}
+
+[[noreturn]] void run_event_loop(Panel& panel, int poll_fd)
+{
+    const int x_fd = ConnectionNumber(ds.display);
+    time_t deadline = next_full_minute(std::time(nullptr));
+    for (;;) {
+        const time_t now = std::time(nullptr);
+        timeval timeout{std::max<time_t>(deadline - now, 0), 0};
+
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(x_fd, &readable);
+        if (poll_fd >= 0)
+            FD_SET(poll_fd, &readable);
+        const int ready = select(std::max(x_fd, poll_fd) + 1, &readable, nullptr, nullptr, &timeout);
+
+        // A wait cut short by a signal or by traffic still repaints the
+        // clock once the minute it was waiting for has come.
+        if (ready == 0 || std::time(nullptr) >= deadline) {
+            draw_clock(panel);
+            deadline = next_full_minute(std::time(nullptr));
+        }
+#ifdef PANEL_POINTER_POLL
+        if (ready > 0 && poll_fd >= 0 && FD_ISSET(poll_fd, &readable))
+            run_pointer_check(&panel);
+#endif
+        // Also after a check: its round trip may have queued events.
+        drain_events(panel);
+    }
+}
+
+}  // namespace
+
+int main()
+{
+    std::setlocale(LC_ALL, "");  // titles in other encodings are converted in this locale
+    if (!connect_display())
+        return 0;
+    ds.calendar_command = CALENDAR_COMMAND;
+    init_launcher();
+
+    int poll_fd = -1;
+#ifdef PANEL_POINTER_POLL
+    poll_fd = install_pointer_poll();
+#endif
+
+    if (!init_look())
+        return 1;
+    Panel* panel = create_panel();
+    if (!panel) {
+        std::fprintf(stderr, "panel: out of memory\n");
+        return 1;
+    }
+
+    flush_and_wait();
+    place_panel(*panel);
+    run_event_loop(*panel, poll_fd);
+}

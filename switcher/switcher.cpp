@@ -1,0 +1,2 @@
+// Stub until the switcher lands.
+int main() { return 0; }

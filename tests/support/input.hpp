@@ -2,6 +2,8 @@
 // with a round trip, so the server has generated the events on return.
 #pragma once
 
+// GoogleTest first: Xlib defines None and Bool as macros that break its headers.
+#include <gtest/gtest.h>
 #include <X11/Xlib.h>
 
 namespace kit_test {

@@ -2,6 +2,8 @@
 // focus, stacking, event masks and a client's resources.
 #pragma once
 
+// GoogleTest first: Xlib defines None and Bool as macros that break its headers.
+#include <gtest/gtest.h>
 #include <X11/Xlib.h>
 
 #include <chrono>

@@ -10,6 +10,8 @@
 // change is on the server when they return.
 #pragma once
 
+// GoogleTest first: Xlib defines None and Bool as macros that break its headers.
+#include <gtest/gtest.h>
 #include <X11/Xlib.h>
 
 #include <chrono>

@@ -1,6 +1,8 @@
 // Waiting on observable conditions instead of sleeping.
 #pragma once
 
+// GoogleTest first: Xlib defines None and Bool as macros that break its headers.
+#include <gtest/gtest.h>
 #include <X11/Xlib.h>
 
 #include <chrono>

@@ -2,8 +2,9 @@
 // number) and -nolisten tcp, stopped by its pid.
 #pragma once
 
-#include <X11/Xlib.h>
+// GoogleTest first: Xlib defines None and Bool as macros that break its headers.
 #include <gtest/gtest.h>
+#include <X11/Xlib.h>
 #include <sys/types.h>
 
 #include <memory>

@@ -866,31 +866,36 @@ std::string ratio(const Results& results, const std::string& peer, const std::st
     return buf;
 }
 
+// A Markdown table, so that docs/performance.md can take it as it is.
 void print_table(const Results& results, const std::vector<Subject>& subjects)
 {
     std::vector<std::string> names;
-    for (auto& s : subjects)
-        names.push_back(s.name);
     std::vector<std::string> peers;
-    for (auto& s : subjects)
+    for (auto& s : subjects) {
+        names.push_back(s.name);
         if (!s.ours)
             peers.push_back(s.name);
-
-    std::printf("\n%-40s", "");
-    for (auto& n : names)
-        std::printf("%12s", n.c_str());
-    for (auto& p : peers)
-        std::printf("%16s", (p + "/panel").c_str());
-    std::printf("\n");
+    }
+    std::string header = "| figure |";
+    std::string rule = "|---|";
+    for (auto& n : names) {
+        header += " " + n + " |";
+        rule += "---:|";
+    }
+    for (auto& p : peers) {
+        header += " " + p + " / panel |";
+        rule += "---:|";
+    }
+    std::printf("\n%s\n%s\n", header.c_str(), rule.c_str());
     for (auto& row : ROWS) {
-        std::printf("%-40s", row.label);
+        std::string line = std::string("| ") + row.label + " |";
         for (auto& n : names) {
             auto v = value(results, n, row.key);
-            std::printf("%12s", v ? format(*v, row.decimals).c_str() : "-");
+            line += " " + (v ? format(*v, row.decimals) : std::string("-")) + " |";
         }
         for (auto& p : peers)
-            std::printf("%16s", ratio(results, p, "panel", row.key).c_str());
-        std::printf("\n");
+            line += " " + ratio(results, p, "panel", row.key) + " |";
+        std::printf("%s\n", line.c_str());
     }
 }
 
@@ -923,6 +928,20 @@ std::string machine_description()
            u.release + " " + u.machine;
 }
 
+// The Debian package version of a peer, for the record.
+std::string package_version(const std::string& package)
+{
+    std::string command = "dpkg-query -W -f='${Version}' " + package + " 2>/dev/null";
+    std::string version;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buf[128];
+        while (std::fgets(buf, sizeof buf, pipe))
+            version += buf;
+        pclose(pipe);
+    }
+    return version;
+}
+
 void write_json(const std::string& path, const Settings& s, const Results& results,
                 const std::vector<Subject>& subjects, double elapsed)
 {
@@ -944,6 +963,8 @@ void write_json(const std::string& path, const Settings& s, const Results& resul
         out << (first_subject ? "\n" : ",\n") << "    \"" << subject.name << "\": {";
         first_subject = false;
         out << "\"path\": \"" << json_escape(subject.path) << "\"";
+        if (!subject.ours)
+            out << ", \"version\": \"" << json_escape(package_version(subject.name)) << "\"";
         auto it = results.find(subject.name);
         if (it != results.end())
             for (auto& [key, v] : it->second)
@@ -1073,6 +1094,14 @@ int main(int argc, char** argv)
     }
 
     const double elapsed = seconds_since(started);
+    std::time_t now = std::time(nullptr);
+    char date[64];
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
+    std::printf("\n%s run, %s, on %s\n", s.quick ? "Quick" : "Full", date, machine_description().c_str());
+    for (auto& subject : subjects)
+        if (!subject.ours)
+            std::printf("%s %s (Debian package, default configuration)\n", subject.name.c_str(),
+                        package_version(subject.name).c_str());
     print_table(results, subjects);
     if (s.quick)
         std::printf("\nquick run: idle figures extrapolated from %d s to a minute\n", s.idle_seconds);

@@ -43,6 +43,7 @@ namespace {
 
 struct Settings {
     bool quick = false;
+    bool keep = false;  // leave the scratch directory (logs, traces) in place
     std::string build_dir;
     std::string out_path;
     std::vector<std::string> only;  // subject names; empty: all available
@@ -993,11 +994,12 @@ std::optional<std::string> find_in_path(const std::string& name)
 void usage()
 {
     std::fprintf(stderr,
-                 "usage: bench [--quick] [--build DIR] [--out FILE] [--only NAME,...]\n"
+                 "usage: bench [--quick] [--keep] [--build DIR] [--out FILE] [--only NAME,...]\n"
                  "  --quick   shorter idle window (extrapolated to a minute), fewer runs\n"
                  "  --build   the build directory holding bin/panel (default: build)\n"
                  "  --out     where to write the JSON (default: bench/results.json)\n"
-                 "  --only    measure only these programs (panel, panel-lite, tint2, lxpanel)\n");
+                 "  --only    measure only these programs (panel, panel-lite, tint2, lxpanel)\n"
+                 "  --keep    keep the programs' output and the X traces, and say where\n");
 }
 
 }  // namespace
@@ -1011,6 +1013,8 @@ int main(int argc, char** argv)
         std::string a = argv[i];
         if (a == "--quick") {
             s.quick = true;
+        } else if (a == "--keep") {
+            s.keep = true;
         } else if (a == "--build" && i + 1 < argc) {
             s.build_dir = argv[++i];
         } else if (a == "--out" && i + 1 < argc) {
@@ -1108,6 +1112,9 @@ int main(int argc, char** argv)
     std::printf("%.0f s in all; figures written to %s\n", elapsed, s.out_path.c_str());
     fs::create_directories(fs::absolute(s.out_path).parent_path());
     write_json(s.out_path, s, results, subjects, elapsed);
-    fs::remove_all(scratch);
+    if (s.keep)
+        std::printf("logs and traces kept in %s\n", scratch.c_str());
+    else
+        fs::remove_all(scratch);
     return 0;
 }

@@ -94,6 +94,9 @@ time_t next_full_minute(time_t now)
 {
     const int x_fd = ConnectionNumber(ds.display);
     time_t deadline = next_full_minute(std::time(nullptr));
+    // Start-up's XSync may already have queued the first Expose, and the
+    // placement requests are still unflushed: neither must wait for traffic.
+    drain_events(panel);
     for (;;) {
         const time_t now = std::time(nullptr);
         timeval timeout{std::max<time_t>(deadline - now, 0), 0};

@@ -16,9 +16,10 @@ protected:
         clients = show_three_clients();
     }
 
-    // Clicks a client button and waits for the pressed look.
+    // Clicks a client button that does not look pressed, and waits until it does.
     void press_client(int index)
     {
+        ASSERT_TRUE(looks_raised(slot(index, 3)));
         click_bar(slot(index, 3).left + 20, 12);
         ASSERT_TRUE(wait_until([&] { return looks_pressed(slot(index, 3)); }));
     }
@@ -52,13 +53,16 @@ TEST_F(Presses, clicking_a_button_raises_and_focuses_its_window)
     EXPECT_TRUE(looks_raised(slot(1, 3)));
 }
 
-TEST_F(Presses, clicking_another_button_moves_the_pressed_look)
+TEST_F(Presses, clicking_another_button_moves_the_pressed_look_whichever_comes_first)
 {
-    press_client(0);
-    click_bar(slot(2, 3).left + 20, 12);
-    ASSERT_TRUE(wait_until([&] { return looks_pressed(slot(2, 3)); }));
-    EXPECT_TRUE(wait_until([&] { return looks_raised(slot(0, 3)); }));
-    EXPECT_TRUE(wait_until([&] { return focused_window(dpy) == clients[2]; }));
+    press_client(2);
+    for (int to : {0, 1}) {
+        const int from = to == 0 ? 2 : 0;
+        click_bar(slot(to, 3).left + 20, 12);
+        ASSERT_TRUE(wait_until([&] { return looks_pressed(slot(to, 3)); }));
+        EXPECT_TRUE(wait_until([&] { return looks_raised(slot(from, 3)); })) << from << " to " << to;
+        EXPECT_TRUE(wait_until([&] { return focused_window(dpy) == clients[to]; }));
+    }
 }
 
 TEST_F(Presses, clicking_the_focused_button_minimises_it_without_a_focus_request)

@@ -6,6 +6,7 @@
 #include <X11/Xatom.h>
 
 #include <algorithm>
+#include <cstdint>
 
 std::optional<std::vector<long>> read_format32(Window window, Atom property, Atom required_type)
 {
@@ -39,10 +40,18 @@ std::optional<std::vector<long>> read_client_list()
     return read_format32(ds.root, ds.atoms[WinClientList], XA_CARDINAL);
 }
 
+// A window id in a format-32 item: only the low 32 bits count, since Xlib
+// sign-extends the items into 64-bit longs.
+Window window_item(long item)
+{
+    return static_cast<Window>(static_cast<std::uint32_t>(item));
+}
+
 bool listed(const std::vector<long>& list, Window window)
 {
-    // From the end: windows the manager added last are the likeliest matches.
-    return std::find(list.rbegin(), list.rend(), static_cast<long>(window)) != list.rend();
+    // From the end: the newest windows sit at the end of the manager's list.
+    return std::any_of(list.rbegin(), list.rend(),
+                       [window](long item) { return window_item(item) == window; });
 }
 
 }  // namespace
@@ -73,7 +82,7 @@ void sync_client_list(Panel& panel)
     }
 
     for (const long item : *list) {
-        const Window window = static_cast<Window>(item);
+        const Window window = window_item(item);
         if (!find_tracked(panel, window))
             track_window(panel, window, window == focus ? 1 : 0);
     }

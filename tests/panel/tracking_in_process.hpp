@@ -1,6 +1,6 @@
 // The panel's own code in this process, against a private server: events
 // are handed to the handlers directly and the records read back. Repaints
-// are seen by marks the test paints on the buttons: only a repaint of the
+// are seen by marks the test paints on the buttons: only a repaint of a
 // button removes its mark.
 #pragma once
 
@@ -21,27 +21,23 @@
 
 using namespace kit_test;
 
-namespace in_process {
-
-constexpr unsigned long MARK = 0xff00ff;
-
 class InProcessPanel : public XServerTest {
 protected:
+    static constexpr unsigned long MARK = 0xff00ff;
+
     void SetUp() override
     {
         XServerTest::SetUp();
         if (HasFatalFailure())
             return;
-        std::setlocale(LC_ALL, "C.UTF-8");
+        std::setlocale(LC_ALL, "C.UTF-8");  // as the panel's setlocale(LC_ALL, "") would
         wm = std::make_unique<ScriptedWm>();
         wm->set_win_workspace(0);
         ASSERT_TRUE(connect_display());
         ASSERT_TRUE(init_look());
         panel = create_panel();
         ASSERT_NE(panel, nullptr);
-        place_panel(*panel);
         flush_and_wait();
-        ASSERT_TRUE(wait_until([&] { return geometry(dpy, panel->window)->viewable(); }));
     }
 
     void TearDown() override
@@ -68,39 +64,27 @@ protected:
         return wm->create_client(spec);
     }
 
-    // The root property change the window manager just made reaches the bar.
-    void root_changed(AtomIndex atom)
-    {
-        on_property_notify(*panel, ds.root, ds.atoms[atom]);
-        flush_and_wait();
-    }
-    void client_changed(Window window, Atom atom)
+    void changed(Window window, Atom atom)
     {
         on_property_notify(*panel, window, atom);
         flush_and_wait();
     }
+    void root_changed(AtomIndex atom) { changed(ds.root, ds.atoms[atom]); }
 
-    std::vector<Window> tracked()
+    std::vector<Window> tracked(bool only_active = false)
     {
         std::vector<Window> windows;
         for (const TrackedWindow* r = panel->first_client; r; r = r->next)
-            windows.push_back(r->window);
-        return windows;
-    }
-    std::vector<Window> active()
-    {
-        std::vector<Window> windows;
-        for (const TrackedWindow* r = panel->first_client; r; r = r->next)
-            if (r->active)
+            if (r->active || !only_active)
                 windows.push_back(r->window);
         return windows;
     }
     TrackedWindow& record(Window window)
     {
         TrackedWindow* r = find_tracked(*panel, window);
-        EXPECT_NE(r, nullptr);
-        static TrackedWindow none;
-        return r ? *r : none;
+        if (!r)
+            throw std::runtime_error("no record");
+        return *r;
     }
 
     void focus(Window window)
@@ -130,7 +114,3 @@ protected:
     std::unique_ptr<ScriptedWm> wm;
     Panel* panel = nullptr;
 };
-
-}  // namespace in_process
-
-using in_process::InProcessPanel;

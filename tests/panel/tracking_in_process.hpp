@@ -47,8 +47,13 @@ protected:
                 untrack_window(*panel, panel->first_client->window);
             delete panel;
         }
-        if (ds.display)
+        // The program never tears its state down; the test does, so the
+        // next test starts from a fresh DisplayState.
+        if (ds.display) {
+            XFreeFont(ds.display, ds.font);
+            XFreeGC(ds.display, ds.gc);
             XCloseDisplay(ds.display);
+        }
         ds = DisplayState{};
         wm.reset();
         std::setlocale(LC_ALL, "C");

@@ -26,5 +26,12 @@ int seconds_to_next_minute(int tm_sec)
 
 // ---- Icon scaling ---------------------------------------------------------
 
+int icon_source_index(int dest_index, int source_size, int dest_size)
+{
+    // Both operands are non-negative, so truncation is the floor; the wide
+    // product keeps a 65535-pixel source exact.
+    return static_cast<int>(static_cast<long long>(dest_index) * source_size / dest_size);
+}
+
 
 // ---- Presses, motion and the pointer poll ---------------------------------

@@ -1,11 +1,12 @@
 // A window whose record or title cannot be allocated gets no button, and
 // nothing is left behind on the server or in the list.
+// gtest first: Xlib defines None and Bool as macros.
+#include <gtest/gtest.h>
+
 #include "clients.hpp"
 #include "look.hpp"
 
 #include "kit_test.hpp"
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>

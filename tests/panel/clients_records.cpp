@@ -1,5 +1,8 @@
 // Which client windows get a button record, and what the record holds:
 // title, state, icon and the pixmaps it owns, read back from the server.
+// gtest first: Xlib defines None and Bool as macros.
+#include <gtest/gtest.h>
+
 #include "clients.hpp"
 #include "look.hpp"
 
@@ -7,7 +10,6 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
-#include <gtest/gtest.h>
 
 #include <clocale>
 #include <functional>

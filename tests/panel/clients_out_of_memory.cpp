@@ -38,6 +38,9 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept
     return refuse == Refuse::EveryNew ? nullptr : allocate(size);
 }
 
+// These blocks come from malloc above, whatever the compiler assumes.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void operator delete(void* block) noexcept
 {
     std::free(block);
@@ -65,8 +68,14 @@ protected:
         while (panel.first_client)
             untrack_window(panel, panel.first_client->window);
         wm.reset();
-        if (ds.display)
+        // The program never tears its look down; the test does.
+        if (ds.display) {
+            if (ds.font)
+                XFreeFont(ds.display, ds.font);
+            if (ds.gc)
+                XFreeGC(ds.display, ds.gc);
             XCloseDisplay(ds.display);
+        }
         ds = DisplayState{};
         XServerTest::TearDown();
     }

@@ -38,8 +38,14 @@ protected:
         while (panel.first_client)
             untrack_window(panel, panel.first_client->window);
         wm.reset();
-        if (ds.display)
+        // The program never tears its look down; the test does.
+        if (ds.display) {
+            if (ds.font)
+                XFreeFont(ds.display, ds.font);
+            if (ds.gc)
+                XFreeGC(ds.display, ds.gc);
             XCloseDisplay(ds.display);
+        }
         ds = DisplayState{};
         XServerTest::TearDown();
     }

@@ -126,7 +126,8 @@ TEST_F(OutOfMemory, a_record_that_cannot_be_allocated_means_no_button)
 TEST_F(OutOfMemory, a_title_that_cannot_be_copied_means_no_button)
 {
     const int pixmaps = panel_pixmaps();
-    for (const auto& name : {kit_test::string_text(long_title), kit_test::compound_text(long_title)}) {
+    for (const auto& name :
+         {kit_test::string_text(long_title), kit_test::compound_text(long_title)}) {
         const Window window = client(name);
         track_refusing(Refuse::ThrowingNew, window);
         EXPECT_EQ(find_tracked(panel, window), nullptr);

@@ -32,5 +32,12 @@ long long next_clock_deadline(long long now, int tm_sec, long long served)
 
 // ---- Icon scaling ---------------------------------------------------------
 
+int icon_source_index(int dest_index, int source_size, int dest_size)
+{
+    // Both operands are non-negative, so truncation is the floor; the wide
+    // product keeps a 65535-pixel source exact.
+    return static_cast<int>(static_cast<long long>(dest_index) * source_size / dest_size);
+}
+
 
 // ---- Presses, motion and the pointer poll ---------------------------------

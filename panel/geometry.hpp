@@ -33,4 +33,9 @@ long long next_clock_deadline(long long now, int tm_sec, long long served);
 
 // ---- Icon scaling ---------------------------------------------------------
 
+// Nearest-pixel sampling: the source column (or row) shown at `dest_index`
+// of a `dest_size`-pixel copy of a `source_size`-pixel picture. Larger
+// pictures skip pixels, smaller ones repeat them.
+int icon_source_index(int dest_index, int source_size, int dest_size = 16);
+
 // ---- Presses, motion and the pointer poll ---------------------------------

@@ -73,5 +73,12 @@ std::size_t title_fit_length(std::string_view title, const CharWidths& widths, i
 
 // ---- Icon scaling ---------------------------------------------------------
 
+int icon_source_index(int dest_index, int source_size, int dest_size)
+{
+    // Both operands are non-negative, so truncation is the floor; the wide
+    // product keeps a 65535-pixel source exact.
+    return static_cast<int>(static_cast<long long>(dest_index) * source_size / dest_size);
+}
+
 
 // ---- Presses, motion and the pointer poll ---------------------------------

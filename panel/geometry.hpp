@@ -63,4 +63,9 @@ std::size_t title_fit_length(std::string_view title, const CharWidths& widths, i
 
 // ---- Icon scaling ---------------------------------------------------------
 
+// Nearest-pixel sampling: the source column (or row) shown at `dest_index`
+// of a `dest_size`-pixel copy of a `source_size`-pixel picture. Larger
+// pictures skip pixels, smaller ones repeat them.
+int icon_source_index(int dest_index, int source_size, int dest_size = 16);
+
 // ---- Presses, motion and the pointer poll ---------------------------------

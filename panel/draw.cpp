@@ -29,17 +29,9 @@ void draw_text(const Panel& panel, int x, int y, std::string_view text)
 // First item of the root's desktop count; 0 when it is absent or empty.
 std::uint32_t read_desktop_count()
 {
-    unsigned long items = 0;
-    unsigned char* data =
-        fetch_property(ds.root, ds.atoms[WinWorkspaceCount], XA_CARDINAL, &items);
-    if (!data)
-        return 0;
+    const PropertyItems count(ds.root, ds.atoms[WinWorkspaceCount], XA_CARDINAL);
     // Any 32-bit value a client writes; Xlib hands it over in a long.
-    const std::uint32_t count = items > 0 ? static_cast<std::uint32_t>(
-                                                reinterpret_cast<const long*>(data)[0])
-                                          : 0;
-    XFree(data);
-    return count;
+    return count.has(0) ? static_cast<std::uint32_t>(count[0]) : 0;
 }
 
 void draw_desktop_button(const Panel& panel, int i)

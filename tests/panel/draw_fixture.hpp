@@ -3,6 +3,9 @@
 // the pixels back on a second connection.
 #pragma once
 
+// gtest first: Xlib defines None and Bool as macros.
+#include <gtest/gtest.h>
+
 #include "display_state.hpp"
 #include "draw.hpp"
 #include "geometry.hpp"
@@ -11,7 +14,7 @@
 #include "kit_test.hpp"
 
 #include <X11/Xatom.h>
-#include <gtest/gtest.h>
+#include <X11/Xutil.h>
 
 #include <deque>
 #include <optional>

@@ -9,6 +9,7 @@ namespace {
 
 using draw_test::area_is;
 using draw_test::text_area_is;
+using draw_test::Points;
 using kit_test::Image;
 
 class BarPieces : public draw_test::BarTest {

@@ -1,7 +1,7 @@
 // Where the desktop strip and the client buttons go, without a server.
-#include "geometry.hpp"
-
 #include <gtest/gtest.h>
+
+#include "geometry.hpp"
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 // Cutting a title to its button, in one pass, as taking bytes off the end
 // one at a time while the rest is too wide would.
-#include "geometry.hpp"
-
 #include <gtest/gtest.h>
+
+#include "geometry.hpp"
 
 #include <random>
 #include <string>

@@ -65,7 +65,8 @@ const CharWidths& bar_char_widths()
 {
     static CharWidths widths{};
     static const XFontStruct* measured = nullptr;
-    if (measured != ds.font) {
+    static Font measured_id = None;
+    if (measured != ds.font || measured_id != ds.font->fid) {
         // XTextWidth of 8-bit text is the sum of its bytes' widths, so one
         // table measures any title in a single pass.
         for (int c = 0; c < 256; ++c) {
@@ -73,6 +74,7 @@ const CharWidths& bar_char_widths()
             widths[c] = XTextWidth(ds.font, &byte, 1);
         }
         measured = ds.font;
+        measured_id = ds.font->fid;
     }
     return widths;
 }

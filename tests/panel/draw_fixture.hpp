@@ -45,8 +45,15 @@ protected:
 
     void TearDown() override
     {
-        if (ds.display)
-            XCloseDisplay(ds.display);  // before the server goes
+        // The program never tears its state down; the test does, before the
+        // server goes, so that the next test starts from a fresh DisplayState.
+        if (ds.display) {
+            if (ds.font)
+                XFreeFont(ds.display, ds.font);
+            if (ds.gc)
+                XFreeGC(ds.display, ds.gc);
+            XCloseDisplay(ds.display);
+        }
         ds = DisplayState{};
         delete panel;
         XServerTest::TearDown();

@@ -172,6 +172,21 @@ TEST_F(BarPieces, a_long_title_is_cut_from_the_end_to_less_than_the_room)
     EXPECT_TRUE(text_area_is(bar, text, c + 18, 1, c + 144, 22, color(Ink), color(Face)));
 }
 
+TEST_F(BarPieces, a_megabyte_title_is_cut_like_a_short_one)
+{
+    const std::string title(1 << 20, 'm');
+    TrackedWindow& record = placed_client(title);
+    draw_client_button(*panel, record);
+    const Image bar = shot();
+
+    int n = 0;  // one width per byte: the longest prefix narrower than 122
+    while (XTextWidth(ds.font, title.data(), n + 1) < 122)
+        ++n;
+    const int c = record.button_left;
+    const auto text = glyphs(title.substr(0, n), c + 20, ds.baseline);
+    EXPECT_TRUE(text_area_is(bar, text, c + 18, 1, c + 144, 22, color(Ink), color(Face)));
+}
+
 TEST_F(BarPieces, a_narrow_button_shows_no_title)
 {
     TrackedWindow& record = placed_client("Editor");

@@ -1,6 +1,6 @@
-// An in-process bar on a private server for the drawing tests: the panel's
-// own start-up code builds it, the tests call the drawing routines and read
-// the pixels back on a second connection.
+// An in-process bar on a private server: the panel's own start-up code
+// builds it, the tests call the drawing routines and read the pixels back on
+// the harness connection.
 #pragma once
 
 // gtest first: Xlib defines None and Bool as macros.
@@ -8,7 +8,6 @@
 
 #include "display_state.hpp"
 #include "draw.hpp"
-#include "geometry.hpp"
 #include "look.hpp"
 
 #include "kit_test.hpp"
@@ -17,13 +16,13 @@
 #include <X11/Xutil.h>
 
 #include <deque>
-#include <optional>
 #include <set>
 #include <string>
 #include <utility>
 
 namespace draw_test {
 
+using kit_test::Image;
 using Points = std::set<std::pair<int, int>>;
 
 class BarTest : public kit_test::XServerTest {
@@ -33,8 +32,7 @@ protected:
         XServerTest::SetUp();
         ASSERT_TRUE(connect_display());
         ASSERT_TRUE(init_look());
-        panel = create_panel();
-        ASSERT_NE(panel, nullptr);
+        ASSERT_NE(panel = create_panel(), nullptr);
         XSync(ds.display, False);
         ASSERT_TRUE(kit_test::wait_until([&] {
             const auto g = kit_test::geometry(dpy, panel->window);
@@ -48,10 +46,8 @@ protected:
         // The program never tears its state down; the test does, before the
         // server goes, so that the next test starts from a fresh DisplayState.
         if (ds.display) {
-            if (ds.font)
-                XFreeFont(ds.display, ds.font);
-            if (ds.gc)
-                XFreeGC(ds.display, ds.gc);
+            XFreeFont(ds.display, ds.font);
+            XFreeGC(ds.display, ds.gc);
             XCloseDisplay(ds.display);
         }
         ds = DisplayState{};
@@ -61,19 +57,16 @@ protected:
 
     unsigned long color(ColorIndex index) const { return ds.panel_colors[index]; }
 
-    // The bar as the server holds it once the panel's requests are done.
-    kit_test::Image shot()
+    Image shot()
     {
         XSync(ds.display, False);
         return kit_test::capture(dpy, panel->window).value();
     }
 
-    // A client record linked at the end of the bar's list.
     TrackedWindow& add_client(std::optional<std::string> title, bool active = false,
                               bool minimized = false)
     {
         TrackedWindow& record = records.emplace_back();
-        record.window = 0x100000 + records.size();
         record.title = std::move(title);
         record.active = active;
         record.minimized = minimized;
@@ -92,22 +85,21 @@ protected:
         kit_test::sync(dpy);
     }
 
-    // Paints the whole bar in `index` so that anything left undrawn shows.
+    // A marker colour under everything, so that whatever is left undrawn shows.
     void cover_bar(ColorIndex index)
     {
         set_ink(index);
         fill_rect(*panel, 0, 0, s, PANEL_HEIGHT);
     }
 
-    // The pixels the bar's font sets for `text` drawn at (x, y).
+    // The pixels the bar's font sets for `text` at (x, y), drawn off-screen.
     Points glyphs(const std::string& text, int x, int y)
     {
         const Pixmap canvas = XCreatePixmap(dpy, root, s, PANEL_HEIGHT, ds.depth);
         XGCValues values{};
         values.font = ds.font->fid;  // fonts are server resources, shared by id
         const GC gc = XCreateGC(dpy, canvas, GCFont, &values);
-        XSetForeground(dpy, gc, 0);
-        XFillRectangle(dpy, canvas, gc, 0, 0, s, PANEL_HEIGHT);
+        XFillRectangle(dpy, canvas, gc, 0, 0, s, PANEL_HEIGHT);  // foreground 0
         XSetForeground(dpy, gc, 1);
         XDrawString(dpy, canvas, gc, x, y, text.data(), static_cast<int>(text.size()));
         XImage* image = XGetImage(dpy, canvas, 0, 0, s, PANEL_HEIGHT, AllPlanes, ZPixmap);
@@ -123,35 +115,22 @@ protected:
     }
 
     Panel* panel = nullptr;
-    int s = 0;  // the bar's width
+    int s = 0;                          // the bar's width
     std::deque<TrackedWindow> records;  // stable addresses for the list links
 };
 
-// Every pixel of the inclusive rectangle has `pixel`; reports the first miss.
-inline ::testing::AssertionResult area_is(const kit_test::Image& image, int x0, int y0, int x1,
-                                          int y1, unsigned long pixel)
-{
-    for (int y = y0; y <= y1; ++y)
-        for (int x = x0; x <= x1; ++x)
-            if (image.at(x, y) != pixel)
-                return ::testing::AssertionFailure()
-                       << "(" << x << ", " << y << ") is " << std::hex << image.at(x, y)
-                       << ", expected " << pixel;
-    return ::testing::AssertionSuccess();
-}
-
-// Inside the rectangle, `text` points have `ink` and every other pixel `paper`.
-inline ::testing::AssertionResult text_area_is(const kit_test::Image& image, const Points& text,
-                                               int x0, int y0, int x1, int y1, unsigned long ink,
-                                               unsigned long paper)
+// Inside the inclusive rectangle, `text` points have `ink` and all others
+// `paper`; reports the first pixel that differs.
+inline ::testing::AssertionResult area_is(const Image& image, int x0, int y0, int x1, int y1,
+                                          unsigned long paper, const Points& text = {},
+                                          unsigned long ink = 0)
 {
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {
             const unsigned long expected = text.count({x, y}) ? ink : paper;
             if (image.at(x, y) != expected)
-                return ::testing::AssertionFailure()
-                       << "(" << x << ", " << y << ") is " << std::hex << image.at(x, y)
-                       << ", expected " << expected;
+                return ::testing::AssertionFailure() << "(" << x << ", " << y << ") is " << std::hex
+                                                     << image.at(x, y) << ", not " << expected;
         }
     return ::testing::AssertionSuccess();
 }

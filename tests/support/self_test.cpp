@@ -209,3 +209,4 @@ TEST_F(SmallServer, the_size_and_depth_follow_the_options)
     EXPECT_EQ(screen_height, 480);
     EXPECT_EQ(DefaultDepth(dpy, screen), 16);
 }
+

@@ -14,6 +14,7 @@
 #include <clocale>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -228,7 +229,7 @@ TEST_F(ClientRecords, titles_follow_the_name_and_its_encoding)
     // Latin-1 right half in compound text, converted for a UTF-8 locale.
     EXPECT_EQ(title_of(kit_test::compound_text("caf\xe9")), "caf\xc3\xa9");
     EXPECT_EQ(title_of(kit_test::compound_text(std::string("one\0two", 7))), "one");
-    EXPECT_EQ(title_of({"ab\xff", "NO_SUCH_ENCODING", 8}), "ab\xff");
+    EXPECT_EQ(title_of({std::string("ab\xff\0cd", 6), "NO_SUCH_ENCODING", 8}), "ab\xff");
 }
 
 TEST_F(ClientRecords, an_empty_name_differs_from_a_missing_one)
@@ -250,6 +251,10 @@ struct Sampling {
     int width, height;
     std::vector<int> columns, rows;
 };
+void PrintTo(const Sampling& s, std::ostream* out)
+{
+    *out << s.width << "x" << s.height;
+}
 
 class IconScaling : public ClientRecords, public ::testing::WithParamInterface<Sampling> {};
 
@@ -275,7 +280,11 @@ const std::vector<int> of_20{0, 1, 2, 3, 5, 6, 7, 8, 10, 11, 12, 13, 15, 16, 17,
 INSTANTIATE_TEST_SUITE_P(Sizes, IconScaling,
                          ::testing::Values(Sampling{32, 32, by_2, by_2}, Sampling{48, 8, by_3, twice},
                                            Sampling{8, 20, twice, of_20},
-                                           Sampling{20, 48, of_20, by_3}));
+                                           Sampling{20, 48, of_20, by_3}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.width) + "x" +
+                                    std::to_string(info.param.height);
+                         });
 
 TEST_F(ClientRecords, a_two_colour_icon_is_drawn_in_highlight_and_its_mask_is_copied)
 {

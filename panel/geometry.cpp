@@ -21,6 +21,12 @@ int seconds_to_next_minute(int tm_sec)
     return 60 - tm_sec;
 }
 
+long long next_clock_deadline(long long now, int tm_sec, long long served)
+{
+    const long long deadline = now + seconds_to_next_minute(tm_sec);
+    return deadline > served ? deadline : served + 1;
+}
+
 // ---- Client-button layout and drawing -------------------------------------
 
 

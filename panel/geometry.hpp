@@ -22,6 +22,13 @@ Placement panel_placement(int screen_height, bool collapsed, bool top_edge);
 // Seconds left to the next full minute, from gmtime's tm_sec (0..60).
 int seconds_to_next_minute(int tm_sec);
 
+// The time (seconds since the epoch) at which the clock is next repainted:
+// the next full minute after `now`, whose second is `tm_sec`, but always
+// later than `served`, the deadline just repainted. During a leap second the
+// time-out is 0, and without that bound the loop would repaint in a spin
+// until the second is over.
+long long next_clock_deadline(long long now, int tm_sec, long long served);
+
 // ---- Client-button layout and drawing -------------------------------------
 
 // ---- Icon scaling ---------------------------------------------------------

@@ -44,15 +44,9 @@ inline void send_expose(Display* dpy, Window window, int count = 0)
 
 // The simplest managing window manager: it holds the redirect on the root,
 // maps what asks to be mapped (marking it NormalState first, as managers
-// do) and carries out configure requests, remembering what was asked.
+// do) and carries out configure requests, remembering them.
 class MarkingWm {
 public:
-    struct Request {
-        int type;  // MapRequest or ConfigureRequest
-        unsigned long mask;
-        int x, y, width, height;
-    };
-
     MarkingWm() : dpy_(XOpenDisplay(nullptr)), wm_state_(XInternAtom(dpy_, "WM_STATE", False))
     {
         XSelectInput(dpy_, DefaultRootWindow(dpy_), SubstructureRedirectMask);
@@ -69,65 +63,39 @@ public:
         while (XPending(dpy_)) {
             XEvent event;
             XNextEvent(dpy_, &event);
-            if (event.type == MapRequest)
-                manage(event.xmaprequest.window);
-            else if (event.type == ConfigureRequest)
-                configure(event.xconfigurerequest);
+            if (event.type == MapRequest) {
+                const long state[2] = {NORMAL, None};
+                XChangeProperty(dpy_, event.xmaprequest.window, wm_state_, wm_state_, 32,
+                                PropModeReplace, reinterpret_cast<const unsigned char*>(state), 2);
+                XMapWindow(dpy_, event.xmaprequest.window);
+            } else if (event.type == ConfigureRequest) {
+                const auto& asked = event.xconfigurerequest;
+                XWindowChanges changes{asked.x, asked.y, asked.width, asked.height,
+                                       asked.border_width, asked.above, asked.detail};
+                XConfigureWindow(dpy_, asked.window, static_cast<unsigned>(asked.value_mask),
+                                 &changes);
+            }
+            requests.push_back(event);
         }
         XSync(dpy_, False);
     }
 
-    std::vector<Request> requests(Window window) const
-    {
-        std::vector<Request> found;
-        for (const auto& [target, request] : requests_)
-            if (target == window)
-                found.push_back(request);
-        return found;
-    }
-
-    // The sizes a window asked for, one per listing pass of the switcher.
-    std::vector<std::pair<int, int>> sizes_asked(Window window) const
+    // The sizes asked for, in order: the switcher asks once per listing pass.
+    std::vector<std::pair<int, int>> sizes_asked() const
     {
         std::vector<std::pair<int, int>> sizes;
-        for (const auto& request : requests(window))
-            if (request.mask & (CWWidth | CWHeight))
-                sizes.emplace_back(request.width, request.height);
+        for (const XEvent& event : requests)
+            if (event.type == ConfigureRequest &&
+                (event.xconfigurerequest.value_mask & (CWWidth | CWHeight)))
+                sizes.emplace_back(event.xconfigurerequest.width, event.xconfigurerequest.height);
         return sizes;
     }
 
+    std::vector<XEvent> requests;  // every request redirected to it, in order
+
 private:
-    void manage(Window window)
-    {
-        requests_.push_back({window, {MapRequest, 0, 0, 0, 0, 0}});
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        XGetWindowProperty(dpy_, window, wm_state_, 0, 2, False, AnyPropertyType, &type, &format,
-                           &count, &after, &data);
-        if (data)
-            XFree(data);
-        if (type == None) {
-            const long state[2] = {NORMAL, None};
-            XChangeProperty(dpy_, window, wm_state_, wm_state_, 32, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(state), 2);
-        }
-        XMapWindow(dpy_, window);
-    }
-
-    void configure(const XConfigureRequestEvent& asked)
-    {
-        requests_.push_back({asked.window, {ConfigureRequest, asked.value_mask, asked.x, asked.y,
-                                            asked.width, asked.height}});
-        XWindowChanges changes{asked.x, asked.y, asked.width, asked.height,
-                               asked.border_width, asked.above, asked.detail};
-        XConfigureWindow(dpy_, asked.window, static_cast<unsigned>(asked.value_mask), &changes);
-    }
-
     Display* dpy_;
     Atom wm_state_;
-    std::vector<std::pair<Window, Request>> requests_;
 };
 
 class SwitcherTest : public XServerTest {

@@ -1,9 +1,9 @@
 #include "input.hpp"
 
+#include "clients.hpp"
 #include "draw.hpp"
 #include "geometry.hpp"
 #include "look.hpp"
-#include "tracking.hpp"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -116,11 +116,11 @@ void request_desktop(Panel& panel, int offset)
         return;
 
     // A count that exists but holds no item bounds nothing, like a missing one.
-    std::optional<std::uint32_t> count;
-    const auto items = read_format32(ds.root, ds.atoms[WinWorkspaceCount], XA_CARDINAL);
-    if (items && !items->empty())
-        count = static_cast<std::uint32_t>((*items)[0]);
-    if (!desktop_request_allowed(target, count))
+    const PropertyItems count(ds.root, ds.atoms[WinWorkspaceCount], XA_CARDINAL);
+    std::optional<std::uint32_t> bound;
+    if (count.has(0))
+        bound = static_cast<std::uint32_t>(count[0]);
+    if (!desktop_request_allowed(target, bound))
         return;
 
     XEvent event{};

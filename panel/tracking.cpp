@@ -6,8 +6,14 @@
 #include <X11/Xatom.h>
 
 #include <algorithm>
-#include <cstdint>
+#include <optional>
+#include <vector>
 
+namespace {
+
+// One whole format-32 property in one request. nullopt when no data came
+// back (no such property, or the window is gone); an empty list when it
+// exists with another type, or with items that are not 32-bit ones.
 std::optional<std::vector<long>> read_format32(Window window, Atom property, Atom required_type)
 {
     Atom actual_type = None;
@@ -30,8 +36,6 @@ std::optional<std::vector<long>> read_format32(Window window, Atom property, Ato
     return items;
 }
 
-namespace {
-
 // The window manager's client list, the first list that returns data.
 std::optional<std::vector<long>> read_client_list()
 {
@@ -40,18 +44,11 @@ std::optional<std::vector<long>> read_client_list()
     return read_format32(ds.root, ds.atoms[WinClientList], XA_CARDINAL);
 }
 
-// A window id in a format-32 item: only the low 32 bits count, since Xlib
-// sign-extends the items into 64-bit longs.
-Window window_item(long item)
-{
-    return static_cast<Window>(static_cast<std::uint32_t>(item));
-}
-
 bool listed(const std::vector<long>& list, Window window)
 {
     // From the end: the newest windows sit at the end of the manager's list.
     return std::any_of(list.rbegin(), list.rend(),
-                       [window](long item) { return window_item(item) == window; });
+                       [window](long item) { return xid_item(item) == window; });
 }
 
 }  // namespace
@@ -82,7 +79,7 @@ void sync_client_list(Panel& panel)
     }
 
     for (const long item : *list) {
-        const Window window = window_item(item);
+        const Window window = xid_item(item);
         if (!find_tracked(panel, window))
             track_window(panel, window, window == focus ? 1 : 0);
     }

@@ -110,6 +110,7 @@ void on_pointer_motion(Panel& panel, int y)
 
 void request_desktop(Panel& panel, int offset)
 {
+    // Wrapping, not overflowing, whatever desktop number the root published.
     const auto target = static_cast<int>(static_cast<std::uint32_t>(panel.desktop) +
                                           static_cast<std::uint32_t>(offset));
     if (target < 0)

@@ -29,8 +29,131 @@ long long next_clock_deadline(long long now, int tm_sec, long long served)
 
 // ---- Client-button layout and drawing -------------------------------------
 
+int desktop_buttons_shown(std::uint32_t desktop_count, int screen_width)
+{
+    if (desktop_count <= 1)
+        return 0;
+    // Button i takes 48 + 24i to 73 + 24i with its separator; the strip's
+    // closing groove at P + 52, P + 53 must end before the clock at S - 43.
+    const int fit = (screen_width - 97) / 24;  // a desktop button is 24 wide
+    if (fit <= 0)
+        return 0;
+    return desktop_count < static_cast<std::uint32_t>(fit) ? static_cast<int>(desktop_count) : fit;
+}
+
+ClientLayout layout_client_buttons(int screen_width, int pager_width, int client_count)
+{
+    const int first_left = pager_width + FIRST_SLOT_OFFSET;
+    const int room = screen_width - pager_width - 91;
+    if (client_count <= 0)
+        return {first_left, 0, 0, true, first_left};
+
+    int step = room / client_count;
+    if (step > MAX_BUTTON_STEP)
+        return {first_left, MAX_BUTTON_STEP, client_count, true,
+                first_left + client_count * MAX_BUTTON_STEP};
+    if (step > 0)
+        return {first_left, step, client_count, false, first_left + client_count * step};
+
+    // More records than pixels: keep usable buttons for as many as fit and
+    // clear the rest, so nothing stale remains where no button is drawn.
+    step = OVERFLOW_BUTTON_STEP;
+    const int shown = room > 0 ? room / step : 0;
+    return {first_left, step, shown, true, first_left + shown * step};
+}
+
+std::size_t title_fit_length(std::string_view title, const CharWidths& widths, int max_width)
+{
+    // The same answer as taking bytes off the end while the rest is too wide:
+    // the last prefix narrower than max_width, 0 at the latest. Widths may be
+    // zero or (in odd fonts) negative, so every prefix is looked at.
+    std::size_t fit = 0;
+    long long width = 0;
+    for (std::size_t n = 1; n <= title.size(); ++n) {
+        width += widths[static_cast<unsigned char>(title[n - 1])];
+        if (width < max_width)
+            fit = n;
+    }
+    return fit;
+}
 
 // ---- Icon scaling ---------------------------------------------------------
 
+int icon_source_index(int dest_index, int source_size, int dest_size)
+{
+    // Both operands are non-negative, so truncation is the floor; the wide
+    // product keeps a 65535-pixel source exact.
+    return static_cast<int>(static_cast<long long>(dest_index) * source_size / dest_size);
+}
+
 
 // ---- Presses, motion and the pointer poll ---------------------------------
+
+namespace {
+constexpr int BAR_HEIGHT = 24;         // rows of the expanded bar
+constexpr int DESK_BUTTON_PITCH = 24;  // columns per desktop button
+}  // namespace
+
+int pressed_desktop(int x, int pager_width)
+{
+    if (x <= START_AREA_WIDTH || x - START_AREA_WIDTH >= pager_width)
+        return -1;
+    return (x - START_AREA_WIDTH) / DESK_BUTTON_PITCH;
+}
+
+bool in_collapse_band(int y, bool top_edge)
+{
+    return top_edge ? y <= 2 : y > 21;
+}
+
+PressAction press_action(int x, int y, int screen_width, int clock_left, bool collapsed,
+                         bool top_edge)
+{
+    if (collapsed)
+        return PressAction::Expand;
+    if (in_collapse_band(y, top_edge))
+        return PressAction::Collapse;
+    if (x + 2 > screen_width)  // the last column only
+        return PressAction::SwitchEdge;
+    if (x > clock_left)
+        return PressAction::Clock;
+    if (x < START_AREA_WIDTH)
+        return PressAction::Start;
+    return PressAction::ClientButtons;
+}
+
+bool hits_client_button(int x, int button_left, int button_width)
+{
+    return button_left < x && x < button_left + button_width;
+}
+
+ClientAction client_action(bool active, bool minimized)
+{
+    if (minimized)
+        return ClientAction::Restore;
+    if (active)
+        return ClientAction::Minimize;
+    return ClientAction::RaiseAndFocus;
+}
+
+bool desktop_request_allowed(std::int64_t target, std::optional<std::uint32_t> count)
+{
+    if (target < 0)
+        return false;
+    return !count || static_cast<std::uint64_t>(target) < *count;
+}
+
+bool motion_toggles(int y, bool collapsed, bool top_edge)
+{
+    // Expanded, only the row farthest from the screen edge collapses the bar.
+    if (collapsed)
+        return true;
+    return top_edge ? y > BAR_HEIGHT - 2 : y == 0;
+}
+
+bool poll_toggles(int root_y, int screen_height, bool collapsed, bool top_edge)
+{
+    if (collapsed)
+        return top_edge ? root_y <= 2 : root_y >= screen_height - 2;
+    return top_edge ? root_y > BAR_HEIGHT : root_y < screen_height - BAR_HEIGHT;
+}

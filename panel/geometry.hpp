@@ -2,7 +2,10 @@
 // The X code applies what these return; the tests call them directly.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string_view>
 
 // ---- Look and window ------------------------------------------------------
@@ -31,6 +34,82 @@ long long next_clock_deadline(long long now, int tm_sec, long long served);
 
 // ---- Client-button layout and drawing -------------------------------------
 
+// The first client slot starts this far right of the desktop strip; a slot
+// left of it means the record has none.
+constexpr int FIRST_SLOT_OFFSET = 52;
+// A slot is never wider than this; wider room leaves a rest after the slots.
+constexpr int MAX_BUTTON_STEP = 145;
+// With more records than pixels, the slot width of the buttons still shown:
+// room for the groove and the whole icon in either look.
+constexpr int OVERFLOW_BUTTON_STEP = 24;
+
+// Desktop buttons to draw for the root's desktop count: none for a count of
+// 0 or 1, and never more than fit, with the groove closing the strip, left of
+// the clock's groove.
+int desktop_buttons_shown(std::uint32_t desktop_count, int screen_width);
+
+struct ClientLayout {
+    int first_left;  // x of the first slot, just after the desktop strip
+    int step;        // slot width; each button is step - 1 wide
+    int shown;       // records given a slot, counted from the first in list order
+    bool rest;       // the area after the last slot is cleared
+    int rest_left;   // x of the groove that starts the rest
+};
+
+// Slots of the client buttons between the desktop strip and the clock. With
+// more records than pixels, only the first room / OVERFLOW_BUTTON_STEP get a
+// slot; the others are not drawn and get no press region.
+ClientLayout layout_client_buttons(int screen_width, int pager_width, int client_count);
+
+// Advance width of each byte in the bar's font.
+using CharWidths = std::array<int, 256>;
+
+// Bytes of `title` to draw: the longest prefix narrower than max_width, or 0
+// when even the empty one is not. One pass, so a huge title costs no more
+// than its length.
+std::size_t title_fit_length(std::string_view title, const CharWidths& widths, int max_width);
+
 // ---- Icon scaling ---------------------------------------------------------
 
+// Nearest-pixel sampling: the source column (or row) shown at `dest_index`
+// of a `dest_size`-pixel copy of a `source_size`-pixel picture. Larger
+// pictures skip pixels, smaller ones repeat them.
+int icon_source_index(int dest_index, int source_size, int dest_size = 16);
+
 // ---- Presses, motion and the pointer poll ---------------------------------
+
+// Columns 0..47 are the Start area; the desktop strip begins after them.
+constexpr int START_AREA_WIDTH = 48;
+
+// The desktop whose button lies under column x, or -1 outside the strip.
+int pressed_desktop(int x, int pager_width);
+
+// The rows on the screen-edge side of an expanded bar that collapse it.
+bool in_collapse_band(int y, bool top_edge);
+
+// What a button-1 press does once any desktop request has gone out. The
+// regions overlap; they are tested in this order and the first one wins.
+enum class PressAction { Expand, Collapse, SwitchEdge, Clock, Start, ClientButtons };
+PressAction press_action(int x, int y, int screen_width, int clock_left, bool collapsed,
+                         bool top_edge);
+
+// Both bounds exclusive: the separator column and the column just past the
+// button belong to no button.
+bool hits_client_button(int x, int button_left, int button_width);
+
+// What a press on a client's button does, from the button's flags.
+enum class ClientAction { Restore, Minimize, RaiseAndFocus };
+ClientAction client_action(bool active, bool minimized);
+
+// Whether a desktop-switch request for `target` may go out, given the
+// root's desktop count (nullopt: no count published, so no upper bound).
+// The count is compared as an unsigned 32-bit number.
+bool desktop_request_allowed(std::int64_t target, std::optional<std::uint32_t> count);
+
+// Whether a motion event at bar row y collapses or expands the bar.
+bool motion_toggles(int y, bool collapsed, bool top_edge);
+
+// Whether the pointer poll, seeing the pointer at root row root_y, collapses
+// or expands the bar. The bounds are deliberately not mirror images: at the
+// top row 24 keeps an expanded bar, at the bottom row H-25 already collapses it.
+bool poll_toggles(int root_y, int screen_height, bool collapsed, bool top_edge);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace kit_test;
 
 namespace {
@@ -85,4 +87,41 @@ TEST_F(StartupWithBuiltInFonts, the_bar_comes_up_in_the_fallback_font)
     ASSERT_TRUE(resources);
     EXPECT_EQ(resources->fonts, 1);
     EXPECT_EQ(program.stderr_text(), "");
+}
+
+class StartupWithoutAnyFont : public XServerTest {
+protected:
+    void SetUp() override
+    {
+        XServerTest::SetUp();
+        // A font directory with no fonts: not even "fixed" can be opened.
+        fonts_.write_file("fonts.dir", "0\n");
+        const std::string dir = fonts_.path() + "/";
+        char* path[] = {const_cast<char*>(dir.c_str())};
+        XSetFontPath(dpy, path, 1);
+        sync(dpy);
+        ASSERT_TRUE(take_x_errors().empty());
+    }
+
+    TempDir fonts_;
+};
+
+TEST_F(StartupWithoutAnyFont, says_which_font_is_missing_and_exits_with_status_one)
+{
+    int count = 0;
+    char** names = XListFonts(dpy, "fixed", 1, &count);
+    if (names)
+        XFreeFontNames(names);
+    ASSERT_EQ(count, 0);
+
+    for (const char* name : PANEL_PROGRAMS) {
+        SCOPED_TRACE(name);
+        Program program(program_path(name));
+        EXPECT_EQ(program.wait_exit(10s), 1);
+        const std::string said = program.stderr_text();
+        EXPECT_NE(said.find("\"fixed\""), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_EQ(program.stdout_text(), "");
+        EXPECT_FALSE(find_panel_window(dpy));
+    }
 }

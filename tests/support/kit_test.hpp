@@ -1,4 +1,5 @@
-// The whole test harness in one include.
+// The whole test harness in one include. Include it before any Xlib or
+// panel header: GoogleTest must come before Xlib's None and Bool macros.
 #pragma once
 
 #include "input.hpp"

@@ -181,13 +181,16 @@ unsigned long panel_pixel(Display* dpy, PanelColor color)
 
 // ---- Windows ------------------------------------------------------------------
 
-std::vector<Window> stacking_order(Display* dpy)
+
+namespace {
+
+std::vector<Window> children_of(Display* dpy, Window window)
 {
     Window root_return, parent;
     Window* children = nullptr;
     unsigned int count = 0;
     std::vector<Window> result;
-    if (XQueryTree(dpy, DefaultRootWindow(dpy), &root_return, &parent, &children, &count)) {
+    if (XQueryTree(dpy, window, &root_return, &parent, &children, &count)) {
         result.assign(children, children + count);
         if (children)
             XFree(children);
@@ -195,18 +198,32 @@ std::vector<Window> stacking_order(Display* dpy)
     return result;
 }
 
+std::optional<Window> find_below(Display* dpy, Window parent, Atom property, std::optional<long> value)
+{
+    const auto children = children_of(dpy, parent);
+    for (Window window : children) {
+        const auto items = property32(dpy, window, property);
+        if (items && (!value || (!items->items.empty() && items->items[0] == *value)))
+            return window;
+    }
+    for (Window window : children) {
+        if (const auto found = find_below(dpy, window, property, value))
+            return found;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<Window> stacking_order(Display* dpy)
+{
+    return children_of(dpy, DefaultRootWindow(dpy));
+}
+
 std::optional<Window> find_window_with_property(Display* dpy, const char* property,
                                                 std::optional<long> value)
 {
-    const Atom name = atom(dpy, property);
-    for (Window window : stacking_order(dpy)) {
-        const auto items = property32(dpy, window, name);
-        if (!items)
-            continue;
-        if (!value || (!items->items.empty() && items->items[0] == *value))
-            return window;
-    }
-    return std::nullopt;
+    return find_below(dpy, DefaultRootWindow(dpy), atom(dpy, property), value);
 }
 
 std::optional<Window> find_panel_window(Display* dpy)

@@ -87,11 +87,12 @@ unsigned long panel_pixel(Display* dpy, PanelColor color);
 // Children of the root, bottom of the stack first (XQueryTree order).
 std::vector<Window> stacking_order(Display* dpy);
 
-// The first child of the root whose format-32 `property` exists and, when
-// `value` is given, holds it as its first item.
+// A window whose format-32 `property` exists and, when `value` is given,
+// holds it as its first item: the children of the root first, then inside
+// each of them in turn (where a window manager's frame puts a client).
 std::optional<Window> find_window_with_property(Display* dpy, const char* property,
                                                 std::optional<long> value = std::nullopt);
-// The panel's bar: the child of the root with _WIN_LAYER 10.
+// The panel's bar: the window with _WIN_LAYER 10, framed or not.
 std::optional<Window> find_panel_window(Display* dpy);
 // Waits until the bar exists and is viewable; nullopt on time-out.
 std::optional<Window> wait_for_panel_window(Display* dpy, std::chrono::milliseconds timeout = 10s);

@@ -7,7 +7,10 @@
 // It has its own connection, served by a background thread: recorded
 // messages and the optional answers below happen without the test pumping.
 // Every public call is thread-safe; setters end with a round trip, so the
-// change is on the server when they return.
+// change is on the server when they return. It must go before its server
+// does: make it in the test body, or reset it in TearDown before calling
+// XServerTest::TearDown (closing a connection to a dead server ends the
+// process through Xlib).
 #pragma once
 
 // GoogleTest first: Xlib defines None and Bool as macros that break its headers.

@@ -117,8 +117,10 @@ XServer::XServer(ServerOptions options) : options_(std::move(options))
     const std::string screen = std::to_string(options_.width) + "x" + std::to_string(options_.height) +
                                "x" + std::to_string(options_.depth);
     const std::string fd_text = "3";
+    // -noreset: the server keeps its state (root properties, fonts) when its
+    // last client goes, and never refuses a connection while resetting.
     std::vector<std::string> args = {"Xvfb", "-displayfd", fd_text, "-nolisten", "tcp",
-                                      "-screen", "0", screen};
+                                      "-noreset", "-screen", "0", screen};
     if (!options_.font_path.empty()) {
         args.push_back("-fp");
         args.push_back(options_.font_path);
@@ -225,7 +227,8 @@ void XServerTest::SetUp()
 
 void XServerTest::TearDown()
 {
-    // A server the test stopped itself cannot take the closing round trip.
+    // A server the test stopped itself cannot take the closing round trip
+    // (Xlib would end the process).
     if (dpy && server_ && server_->pid() > 0)
         XCloseDisplay(dpy);
     dpy = nullptr;

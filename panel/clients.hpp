@@ -3,23 +3,62 @@
 
 #include "display_state.hpp"
 
+#include <cstddef>
+#include <optional>
+#include <string>
+
 // Reads the whole of `property` in one request. Returns Xlib's data pointer
 // (release with XFree) or nullptr; *item_count, when given, gets Xlib's
 // item count. Format-32 items are indexed as long.
 unsigned char* fetch_property(Window window, Atom property, Atom required_type,
                               unsigned long* item_count = nullptr);
 
+// The format-32 items of a whole property, read in one request and released
+// when the holder goes. Data of another format (8 or 16 bits, which Xlib
+// does not widen to long) and a property of another type both read as no
+// items, so a query that needs item n simply asks has(n).
+class PropertyItems {
+public:
+    PropertyItems(Window window, Atom property, Atom required_type);
+    ~PropertyItems();
+    PropertyItems(const PropertyItems&) = delete;
+    PropertyItems& operator=(const PropertyItems&) = delete;
+
+    // Whether the data holds item `index` (counted from 0).
+    bool has(std::size_t index) const { return index < count_; }
+    std::size_t size() const { return count_; }
+    long operator[](std::size_t index) const { return items_[index]; }
+    // Item `index` when the data holds it.
+    std::optional<long> item(std::size_t index) const;
+    const long* begin() const { return items_; }
+    const long* end() const { return items_ + count_; }
+
+private:
+    unsigned char* data_ = nullptr;
+    const long* items_ = nullptr;
+    std::size_t count_ = 0;
+};
+
+// An X resource id carried in a format-32 item: only the low 32 bits count
+// (Xlib sign-extends items into 64-bit longs).
+XID xid_item(long item);
+
 int window_desktop(Window window);
 bool has_skip_hint(Window window);
 bool is_minimized(Window window);
 
 // The window's title by the rules for WM_NAME: STRING copied, other
-// encodings converted in the current locale, raw bytes when that fails.
-// nullopt when the window has no WM_NAME.
-std::optional<std::string> read_title(Window window);
+// encodings converted in the current locale, raw bytes when that fails;
+// only the first of several NUL-separated strings. nullopt when the window
+// has no WM_NAME, "" for an empty one. Never throws: when the copy cannot
+// be allocated it returns nullopt and sets *out_of_memory (when given).
+std::optional<std::string> read_title(Window window, bool* out_of_memory = nullptr);
 
 void load_kwm_icon(TrackedWindow& record);
 void load_hints_icon(TrackedWindow& record);
+// Replaces the client's icon (and mask) named in the record by 16 by 16
+// copies that the record owns. When the client's pixmap cannot be queried
+// the record gets the fallback icon and mask instead and owns nothing.
 void scale_icon(TrackedWindow& record);
 
 void track_window(Panel& panel, Window window, int active);

@@ -1,12 +1,223 @@
 #include "draw.hpp"
 
+#include "clients.hpp"
 #include "look.hpp"
 
-// Stubs until the drawing lands.
-void draw_separator(const Panel&, int) {}
-void draw_client_button(const Panel&, const TrackedWindow&) {}
-void draw_clock(const Panel&) {}
-void draw_grip_dot(Window, int, int) {}
-void draw_grip(Window, int) {}
-void draw_desktop_buttons(const Panel&) {}
-void redraw_panel(Panel&) {}
+#include <X11/Xatom.h>
+
+#include <climits>
+#include <cstdint>
+#include <ctime>
+#include <string_view>
+
+namespace {
+
+// Sizes reach XFillRectangle as unsigned: a negative one would cover a huge
+// area, so a box without room is left out.
+void fill_box(const Panel& panel, int x, int y, int width, int height)
+{
+    if (width > 0 && height > 0)
+        fill_rect(panel, x, y, width, height);
+}
+
+void draw_text(const Panel& panel, int x, int y, std::string_view text)
+{
+    const int length = text.size() > INT_MAX ? INT_MAX : static_cast<int>(text.size());
+    XDrawString(ds.display, panel.window, ds.gc, x, y, text.data(), length);
+}
+
+// First item of the root's desktop count; 0 when it is absent or empty.
+std::uint32_t read_desktop_count()
+{
+    const PropertyItems count(ds.root, ds.atoms[WinWorkspaceCount], XA_CARDINAL);
+    // Any 32-bit value a client writes; Xlib hands it over in a long.
+    return count.has(0) ? static_cast<std::uint32_t>(count[0]) : 0;
+}
+
+void draw_desktop_button(const Panel& panel, int i)
+{
+    const int x0 = 48 + DESK_BUTTON_WIDTH * i;
+    const char label = static_cast<char>('1' + i);
+    const int label_width = bar_char_widths()[static_cast<unsigned char>(label)];
+
+    if (i == panel.desktop) {
+        set_ink(FacePressed);
+        fill_rect(panel, x0 + 3, 2, 19, 21);
+        set_ink(Shadow);
+        draw_line(panel, x0 + 2, 1, x0 + 2, 22);
+        draw_line(panel, x0 + 3, 1, x0 + 22, 1);
+        set_ink(Highlight);
+        draw_line(panel, x0 + 3, 22, x0 + 22, 22);
+        draw_line(panel, x0 + 22, 21, x0 + 22, 2);
+    } else {
+        set_ink(Face);
+        fill_rect(panel, x0 + 2, 1, 21, 22);
+    }
+    set_ink(Ink);
+    // Centred on x0 + 12; the label does not move when sunken.
+    draw_text(panel, x0 - (label_width / 2 - 12), ds.baseline, std::string_view(&label, 1));
+    draw_separator(panel, x0 + DESK_BUTTON_WIDTH);
+}
+
+}  // namespace
+
+const CharWidths& bar_char_widths()
+{
+    static CharWidths widths{};
+    static const XFontStruct* measured = nullptr;
+    static Font measured_id = None;
+    if (measured != ds.font || measured_id != ds.font->fid) {
+        // XTextWidth of 8-bit text is the sum of its bytes' widths, so one
+        // table measures any title in a single pass.
+        for (int c = 0; c < 256; ++c) {
+            const char byte = static_cast<char>(c);
+            widths[c] = XTextWidth(ds.font, &byte, 1);
+        }
+        measured = ds.font;
+        measured_id = ds.font->fid;
+    }
+    return widths;
+}
+
+void draw_separator(const Panel& panel, int x)
+{
+    set_ink(Shadow);
+    draw_line(panel, x, 0, x, PANEL_HEIGHT);
+    set_ink(Highlight);
+    draw_line(panel, x + 1, 0, x + 1, PANEL_HEIGHT);
+}
+
+void draw_client_button(const Panel& panel, const TrackedWindow& record)
+{
+    const int left = record.button_left;
+    const int width = record.button_width;
+    // Without a slot (added since the last layout, or left out for lack of
+    // room) the button would land on the Start area.
+    if (!record.title || left < FIRST_SLOT_OFFSET)
+        return;
+
+    draw_separator(panel, left);
+    draw_line(panel, left + 1, 0, left + width, 0);  // in the separator's highlight
+    set_ink(FacePressed);
+    draw_line(panel, left + 1, 23, left + width, 23);
+
+    int content = left;
+    if (record.active) {
+        fill_box(panel, left + 4, 3, width - 5, 18);  // face_pressed still current
+        set_ink(Highlight);
+        draw_line(panel, left + 3, 22, left + width - 1, 22);
+        draw_line(panel, left + width - 1, 2, left + width - 1, 22);
+        set_ink(Face);
+        draw_line(panel, left + 2, 2, left + 2, 22);
+        set_ink(Shadow);
+        draw_line(panel, left + 3, 2, left + width - 1, 2);
+        draw_line(panel, left + 3, 2, left + 3, 21);
+        content = left + 1;  // pressed content sits one pixel further right
+    } else {
+        set_ink(Face);
+        fill_box(panel, left + 2, 1, width - 1, 22);
+    }
+
+    const std::string_view title = *record.title;
+    const std::string_view shown =
+        title.substr(0, title_fit_length(title, bar_char_widths(), width - 22));
+    if (record.minimized) {
+        // Engraved: a highlight copy one pixel below the shadow text.
+        set_ink(Highlight);
+        draw_text(panel, content + 20, ds.baseline + 1, shown);
+        set_ink(Shadow);
+    } else {
+        set_ink(Ink);
+    }
+    draw_text(panel, content + 20, ds.baseline, shown);
+
+    // A mask of None copies the whole square; a vanished icon fails on the
+    // server and the error is dropped.
+    XSetClipMask(ds.display, ds.gc, record.icon_mask);
+    XSetClipOrigin(ds.display, ds.gc, content + 2, 4);
+    XCopyArea(ds.display, record.icon, panel.window, ds.gc, 0, 0, ICON_SIZE, ICON_SIZE,
+              content + 2, 4);
+    XSetClipMask(ds.display, ds.gc, None);
+}
+
+void draw_clock(const Panel& panel)
+{
+    const int s = ds.screen_width;
+    ds.clock_left = s - 43;
+    const time_t now = std::time(nullptr);
+    const char* text = std::ctime(&now);  // "Www Mmm dd hh:mm:ss yyyy\n"
+
+    draw_separator(panel, s - 43);
+    draw_line(panel, s - 40, 22, s - 4, 22);  // in the separator's highlight
+    draw_line(panel, s - 4, 2, s - 4, 22);
+    set_ink(FacePressed);
+    fill_rect(panel, s - 40, 2, 36, 20);  // also erases the previous time
+    set_ink(Shadow);
+    draw_line(panel, s - 41, 2, s - 5, 2);
+    draw_line(panel, s - 41, 2, s - 41, 22);
+    set_ink(Ink);
+    if (text)
+        draw_text(panel, s - 40, ds.baseline, std::string_view(text + 11, 5));
+}
+
+void draw_grip_dot(Window window, int x, int y)
+{
+    set_ink(Shadow);
+    XDrawPoint(ds.display, window, ds.gc, x, y);
+    set_ink(Highlight);
+    XDrawPoint(ds.display, window, ds.gc, x + 1, y + 1);
+}
+
+void draw_grip(Window window, int x)
+{
+    for (int y = 3; y <= 21; y += 3) {
+        draw_grip_dot(window, x + 3, y);
+        draw_grip_dot(window, x, y);
+    }
+}
+
+void draw_desktop_buttons(const Panel& panel)
+{
+    // Only the buttons that fit left of the clock: a count of 0xFFFFFFFF
+    // costs no more than one that fills the bar.
+    const int shown = desktop_buttons_shown(read_desktop_count(), ds.screen_width);
+    ds.pager_width = shown * DESK_BUTTON_WIDTH;
+    for (int i = 0; i < shown; ++i)
+        draw_desktop_button(panel, i);
+}
+
+void redraw_panel(Panel& panel)
+{
+    set_ink(Ink);
+    draw_text(panel, 10, 17, "Start");  // fixed y, whatever the baseline
+    draw_desktop_buttons(panel);
+
+    const int s = ds.screen_width;
+    const int pager = ds.pager_width;
+    const ClientLayout layout = layout_client_buttons(s, pager, panel.client_count);
+    int x = layout.first_left;
+    int placed = 0;
+    for (TrackedWindow* record = panel.first_client; record; record = record->next) {
+        if (placed < layout.shown) {
+            record->button_left = x;
+            record->button_width = layout.step - 1;
+            draw_client_button(panel, *record);
+            x += layout.step;
+            ++placed;
+        } else {
+            // Not drawn, so no press may find it.
+            record->button_left = 0;
+            record->button_width = 0;
+        }
+    }
+    if (layout.rest) {
+        draw_separator(panel, x);
+        set_ink(Face);
+        fill_rect(panel, x + 2, 0, s, PANEL_HEIGHT);  // clipped at the right edge
+    }
+
+    draw_clock(panel);
+    draw_separator(panel, 48);
+    draw_separator(panel, pager + FIRST_SLOT_OFFSET);
+    draw_grip(panel.window, s - 6);
+}

@@ -1,13 +1,31 @@
 // Painting the bar: separators, client buttons, clock, grip, desktop
 // buttons and the whole repaint with the layout of the client buttons.
+// Nothing here flushes: the requests leave with the loop's next XPending.
 #pragma once
 
 #include "display_state.hpp"
+#include "geometry.hpp"
 
+// The groove at columns x and x + 1; leaves `highlight` current, which the
+// client buttons and the clock draw their first line in.
 void draw_separator(const Panel& panel, int x);
+
+// Repaints one client button in the slot the last redraw_panel gave it. A
+// record without a title, or without a slot, draws nothing.
 void draw_client_button(const Panel& panel, const TrackedWindow& record);
+
+// Repaints the clock box with the local hours and minutes; sets clock_left.
 void draw_clock(const Panel& panel);
+
 void draw_grip_dot(Window window, int x, int y);
 void draw_grip(Window window, int x);
+
+// Reads the desktop count, paints the buttons that fit and sets pager_width
+// to the width actually painted.
 void draw_desktop_buttons(const Panel& panel);
+
+// The whole bar; gives every record its button_left and button_width.
 void redraw_panel(Panel& panel);
+
+// Advance width of every byte in the bar's font, measured once per font.
+const CharWidths& bar_char_widths();

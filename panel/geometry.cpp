@@ -38,10 +38,70 @@ int seconds_to_next_minute(int tm_sec)
     return 60 - tm_sec;
 }
 
+long long next_clock_deadline(long long now, int tm_sec, long long served)
+{
+    const long long deadline = now + seconds_to_next_minute(tm_sec);
+    return deadline > served ? deadline : served + 1;
+}
+
 // ---- Client-button layout and drawing -------------------------------------
 
+int desktop_buttons_shown(std::uint32_t desktop_count, int screen_width)
+{
+    if (desktop_count <= 1)
+        return 0;
+    // Button i takes 48 + 24i to 73 + 24i with its separator; the strip's
+    // closing groove at P + 52, P + 53 must end before the clock at S - 43.
+    const int fit = (screen_width - 97) / 24;  // a desktop button is 24 wide
+    if (fit <= 0)
+        return 0;
+    return desktop_count < static_cast<std::uint32_t>(fit) ? static_cast<int>(desktop_count) : fit;
+}
+
+ClientLayout layout_client_buttons(int screen_width, int pager_width, int client_count)
+{
+    const int first_left = pager_width + FIRST_SLOT_OFFSET;
+    const int room = screen_width - pager_width - 91;
+    if (client_count <= 0)
+        return {first_left, 0, 0, true, first_left};
+
+    int step = room / client_count;
+    if (step > MAX_BUTTON_STEP)
+        return {first_left, MAX_BUTTON_STEP, client_count, true,
+                first_left + client_count * MAX_BUTTON_STEP};
+    if (step > 0)
+        return {first_left, step, client_count, false, first_left + client_count * step};
+
+    // More records than pixels: keep usable buttons for as many as fit and
+    // clear the rest, so nothing stale remains where no button is drawn.
+    step = OVERFLOW_BUTTON_STEP;
+    const int shown = room > 0 ? room / step : 0;
+    return {first_left, step, shown, true, first_left + shown * step};
+}
+
+std::size_t title_fit_length(std::string_view title, const CharWidths& widths, int max_width)
+{
+    // The same answer as taking bytes off the end while the rest is too wide:
+    // the last prefix narrower than max_width, 0 at the latest. Widths may be
+    // zero or (in odd fonts) negative, so every prefix is looked at.
+    std::size_t fit = 0;
+    long long width = 0;
+    for (std::size_t n = 1; n <= title.size(); ++n) {
+        width += widths[static_cast<unsigned char>(title[n - 1])];
+        if (width < max_width)
+            fit = n;
+    }
+    return fit;
+}
 
 // ---- Icon scaling ---------------------------------------------------------
+
+int icon_source_index(int dest_index, int source_size, int dest_size)
+{
+    // Both operands are non-negative, so truncation is the floor; the wide
+    // product keeps a 65535-pixel source exact.
+    return static_cast<int>(static_cast<long long>(dest_index) * source_size / dest_size);
+}
 
 
 // ---- Presses, motion and the pointer poll ---------------------------------

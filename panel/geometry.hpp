@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 // ---- Look and window ------------------------------------------------------
@@ -29,8 +30,55 @@ std::array<long, 12> panel_strut(int screen_width, bool top_edge);
 // Seconds left to the next full minute, from gmtime's tm_sec (0..60).
 int seconds_to_next_minute(int tm_sec);
 
+// The time (seconds since the epoch) at which the clock is next repainted:
+// the next full minute after `now`, whose second is `tm_sec`, but always
+// later than `served`, the deadline just repainted. During a leap second the
+// time-out is 0, and without that bound the loop would repaint in a spin
+// until the second is over.
+long long next_clock_deadline(long long now, int tm_sec, long long served);
+
 // ---- Client-button layout and drawing -------------------------------------
 
+// The first client slot starts this far right of the desktop strip; a slot
+// left of it means the record has none.
+constexpr int FIRST_SLOT_OFFSET = 52;
+// A slot is never wider than this; wider room leaves a rest after the slots.
+constexpr int MAX_BUTTON_STEP = 145;
+// With more records than pixels, the slot width of the buttons still shown:
+// room for the groove and the whole icon in either look.
+constexpr int OVERFLOW_BUTTON_STEP = 24;
+
+// Desktop buttons to draw for the root's desktop count: none for a count of
+// 0 or 1, and never more than fit, with the groove closing the strip, left of
+// the clock's groove.
+int desktop_buttons_shown(std::uint32_t desktop_count, int screen_width);
+
+struct ClientLayout {
+    int first_left;  // x of the first slot, just after the desktop strip
+    int step;        // slot width; each button is step - 1 wide
+    int shown;       // records given a slot, counted from the first in list order
+    bool rest;       // the area after the last slot is cleared
+    int rest_left;   // x of the groove that starts the rest
+};
+
+// Slots of the client buttons between the desktop strip and the clock. With
+// more records than pixels, only the first room / OVERFLOW_BUTTON_STEP get a
+// slot; the others are not drawn and get no press region.
+ClientLayout layout_client_buttons(int screen_width, int pager_width, int client_count);
+
+// Advance width of each byte in the bar's font.
+using CharWidths = std::array<int, 256>;
+
+// Bytes of `title` to draw: the longest prefix narrower than max_width, or 0
+// when even the empty one is not. One pass, so a huge title costs no more
+// than its length.
+std::size_t title_fit_length(std::string_view title, const CharWidths& widths, int max_width);
+
 // ---- Icon scaling ---------------------------------------------------------
+
+// Nearest-pixel sampling: the source column (or row) shown at `dest_index`
+// of a `dest_size`-pixel copy of a `source_size`-pixel picture. Larger
+// pictures skip pixels, smaller ones repeat them.
+int icon_source_index(int dest_index, int source_size, int dest_size = 16);
 
 // ---- Presses, motion and the pointer poll ---------------------------------

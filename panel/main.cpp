@@ -85,17 +85,21 @@ void drain_events(Panel& panel)
 // ---- The minute -----------------------------------------------------------
 
 // The full minute the clock is waiting for, kept across interrupted waits.
-time_t next_full_minute(time_t now)
+time_t next_full_minute(time_t served)
 {
-    return now + seconds_to_next_minute(std::gmtime(&now)->tm_sec);
+    const time_t now = std::time(nullptr);
+    return next_clock_deadline(now, std::gmtime(&now)->tm_sec, served);
 }
 
 [[noreturn]] void run_event_loop(Panel& panel, int poll_fd)
 {
     const int x_fd = ConnectionNumber(ds.display);
-    time_t deadline = next_full_minute(std::time(nullptr));
+    time_t deadline = next_full_minute(0);
     for (;;) {
         const time_t now = std::time(nullptr);
+        // A clock set back leaves the deadline far off; aim at the next minute instead.
+        if (deadline - now > 60)
+            deadline = next_full_minute(0);
         timeval timeout{std::max<time_t>(deadline - now, 0), 0};
 
         fd_set readable;
@@ -109,7 +113,7 @@ time_t next_full_minute(time_t now)
         // clock once the minute it was waiting for has come.
         if (ready == 0 || std::time(nullptr) >= deadline) {
             draw_clock(panel);
-            deadline = next_full_minute(std::time(nullptr));
+            deadline = next_full_minute(deadline);
         }
 #ifdef PANEL_POINTER_POLL
         if (ready > 0 && poll_fd >= 0 && FD_ISSET(poll_fd, &readable))

@@ -1,2 +1,45 @@
-// Pure label and row rules of the switcher, tested without a server.
+// Pure rules of the switcher: labels, click rows and the pop-up's size.
+// Plain values in and out, no X, so the tests call them without a server.
 #pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+// Bytes of one label buffer, terminator included: a label has at most 79 bytes.
+constexpr std::size_t LABEL_SIZE = 80;
+// Window slots of the entry table; slot 0 stays unused, so 199 windows fit.
+constexpr int ENTRY_SLOTS = 200;
+// Pixels between two baselines, and the height of one click row.
+constexpr int LINE_HEIGHT = 12;
+// The state word of WM_STATE for a window shown normally.
+constexpr long NORMAL_STATE = 1;
+// The pop-up's own name; a window labelled exactly so is not listed.
+constexpr std::string_view POPUP_TITLE = "vokSwitch";
+// The pop-up is never narrower than a label of this many bytes.
+constexpr unsigned MIN_LABEL_LENGTH = 10;
+
+// Writes into buffer (size bytes) the terminated label of a window with this
+// name (none when absent) and WM_STATE state word; returns its length in bytes.
+// Normal windows show the name, others the name in parentheses; names too
+// long for the buffer are cut to whole bytes and end in "...".
+std::size_t format_label(std::optional<std::string_view> name, long state,
+                         char* buffer, std::size_t size);
+
+// True for the one label the switcher leaves out: its own pop-up's.
+bool is_popup_label(std::string_view label);
+
+// The 1-based list row under a click at y, inside the pop-up; the top five
+// pixels belong to row 1. Any int is accepted; the row may be out of range.
+int row_at(int y);
+
+// Whether row names a window of a list of entry_count lines.
+bool row_is_listed(int row, int entry_count);
+
+struct PopupSize {
+    unsigned width;
+    unsigned height;
+};
+// Size of the pop-up for a list of entry_count lines whose longest label has
+// max_label_length bytes: 5 pixels per byte plus 10, 12 per line plus 5.
+PopupSize popup_size(int entry_count, unsigned max_label_length);

@@ -1,0 +1,43 @@
+#include "input.hpp"
+
+#include <X11/extensions/XTest.h>
+
+namespace kit_test {
+
+bool has_xtest(Display* dpy)
+{
+    int event_base, error_base, major, minor;
+    return XTestQueryExtension(dpy, &event_base, &error_base, &major, &minor);
+}
+
+void move_pointer(Display* dpy, int x, int y)
+{
+    XTestFakeMotionEvent(dpy, DefaultScreen(dpy), x, y, CurrentTime);
+    XSync(dpy, False);
+}
+
+void press(Display* dpy, unsigned button)
+{
+    XTestFakeButtonEvent(dpy, button, True, CurrentTime);
+    XSync(dpy, False);
+}
+
+void release(Display* dpy, unsigned button)
+{
+    XTestFakeButtonEvent(dpy, button, False, CurrentTime);
+    XSync(dpy, False);
+}
+
+void click(Display* dpy, unsigned button)
+{
+    press(dpy, button);
+    release(dpy, button);
+}
+
+void click_at(Display* dpy, int x, int y, unsigned button)
+{
+    move_pointer(dpy, x, y);
+    click(dpy, button);
+}
+
+}  // namespace kit_test

@@ -1,0 +1,242 @@
+#include "x_server.hpp"
+
+#include "program.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace kit_test {
+
+namespace {
+
+std::mutex error_mutex;
+std::vector<XErrorRecord> recorded_errors;
+
+int record_x_error(Display*, XErrorEvent* error)
+{
+    std::lock_guard lock(error_mutex);
+    recorded_errors.push_back({error->error_code, error->request_code, error->resourceid});
+    return 0;
+}
+
+std::string temp_log_path()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kit-xvfb-XXXXXX";
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0)
+        throw std::runtime_error("cannot create the Xvfb log file");
+    close(fd);
+    return pattern;
+}
+
+// Reads the display number that Xvfb writes on the -displayfd descriptor,
+// a decimal line; gives up after `timeout` or when the server dies first.
+std::optional<std::string> read_display_number(int fd, pid_t pid, std::chrono::milliseconds timeout)
+{
+    std::string text;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (text.find('\n') == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return std::nullopt;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = poll(&p, 1, static_cast<int>(std::min<long>(left.count(), 100)));
+        if (ready < 0 && errno != EINTR)
+            return std::nullopt;
+        if (ready > 0) {
+            char buffer[32];
+            const ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n > 0)
+                text.append(buffer, static_cast<size_t>(n));
+            else if (n == 0)
+                return std::nullopt;  // the server closed it without a number
+        }
+        int status;
+        if (text.find('\n') == std::string::npos && waitpid(pid, &status, WNOHANG) == pid)
+            return std::nullopt;
+    }
+    text.resize(text.find('\n'));
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return text;
+}
+
+std::string find_in_path(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path && *path ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return "/usr/bin/" + name;
+}
+
+}  // namespace
+
+std::vector<XErrorRecord> take_x_errors()
+{
+    std::lock_guard lock(error_mutex);
+    return std::exchange(recorded_errors, {});
+}
+
+void install_recording_error_handler()
+{
+    XSetErrorHandler(record_x_error);
+}
+
+XServer::XServer(ServerOptions options) : options_(std::move(options))
+{
+    XInitThreads();  // the scripted window manager serves its connection on a thread
+    log_path_ = temp_log_path();
+
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+
+    // Everything the child needs is built before fork: only
+    // async-signal-safe calls may run between fork and exec.
+    const std::string screen = std::to_string(options_.width) + "x" + std::to_string(options_.height) +
+                               "x" + std::to_string(options_.depth);
+    const std::string fd_text = "3";
+    // -noreset: the server keeps its state (root properties, fonts) when its
+    // last client goes, and never refuses a connection while resetting.
+    std::vector<std::string> args = {"Xvfb", "-displayfd", fd_text, "-nolisten", "tcp",
+                                      "-noreset", "-screen", "0", screen};
+    if (!options_.font_path.empty()) {
+        args.push_back("-fp");
+        args.push_back(options_.font_path);
+    }
+    const std::string xvfb = find_in_path("Xvfb");
+    std::vector<char*> argv;
+    for (auto& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t parent = getpid();
+
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        // No stray server outlives a crashed test.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(1);
+        const int log = ::open(log_path_.c_str(), O_WRONLY | O_TRUNC);
+        const int null_in = ::open("/dev/null", O_RDONLY);
+        if (log >= 0) {
+            dup2(log, 1);
+            dup2(log, 2);
+        }
+        if (null_in >= 0)
+            dup2(null_in, 0);
+        // The display-number descriptor (3) must survive exec; nothing else of ours may.
+        if (fds[1] == 3)
+            fcntl(3, F_SETFD, 0);
+        else
+            dup2(fds[1], 3);
+        close_range(4, ~0U, 0);
+        execv(xvfb.c_str(), argv.data());
+        _exit(127);
+    }
+    pid_ = pid;
+    close(fds[1]);
+    const auto number = read_display_number(fds[0], pid_, std::chrono::seconds(20));
+    close(fds[0]);
+    if (!number) {
+        stop();
+        throw std::runtime_error("Xvfb did not start: " + log());
+    }
+    display_name_ = ":" + *number;
+}
+
+XServer::~XServer()
+{
+    stop();
+    if (!log_path_.empty())
+        unlink(log_path_.c_str());
+}
+
+Display* XServer::open() const
+{
+    return XOpenDisplay(display_name_.c_str());
+}
+
+void XServer::stop()
+{
+    if (pid_ <= 0)
+        return;
+    kill(pid_, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        int status;
+        const pid_t done = waitpid(pid_, &status, WNOHANG);
+        if (done == pid_ || (done < 0 && errno == ECHILD))
+            break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    pid_ = -1;
+}
+
+std::string XServer::log() const
+{
+    std::ifstream in(log_path_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void XServerTest::SetUp()
+{
+    server_ = std::make_unique<XServer>(server_options());
+    setenv("DISPLAY", server_->display_name().c_str(), 1);
+    install_recording_error_handler();
+    dpy = server_->open();
+    ASSERT_NE(dpy, nullptr) << "cannot connect to " << server_->display_name();
+    screen = DefaultScreen(dpy);
+    root = RootWindow(dpy, screen);
+    screen_width = DisplayWidth(dpy, screen);
+    screen_height = DisplayHeight(dpy, screen);
+}
+
+void XServerTest::TearDown()
+{
+    // A server the test stopped itself cannot take the closing round trip
+    // (Xlib would end the process).
+    if (dpy && server_ && server_->pid() > 0)
+        XCloseDisplay(dpy);
+    dpy = nullptr;
+    if (server_)
+        server_->stop();
+    server_.reset();
+    unsetenv("DISPLAY");
+    take_x_errors();
+}
+
+}  // namespace kit_test

@@ -141,14 +141,11 @@ Pixmap make_icon_pixmap(Window window, const IconImage& image)
 
 bool load_net_wm_icon(TrackedWindow& record)
 {
-    unsigned long count = 0;
-    unsigned char* data =
-        fetch_property(record.window, ds.atoms[NetWmIcon], XA_CARDINAL, &count);
-    if (!data)
-        return false;
-    const std::optional<IconImage> image =
-        choose_net_wm_icon(reinterpret_cast<const long*>(data), count);
-    XFree(data);
+    std::optional<IconImage> image;
+    {
+        const PropertyItems items(record.window, ds.atoms[NetWmIcon], XA_CARDINAL);
+        image = choose_net_wm_icon(items.begin(), items.size());
+    }
     if (!image)
         return false;
 

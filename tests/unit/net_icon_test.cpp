@@ -1,7 +1,7 @@
 // Choosing and sampling an image of _NET_WM_ICON, without a server.
-#include "net_icon.hpp"
-
 #include <gtest/gtest.h>
+
+#include "net_icon.hpp"
 
 #include <vector>
 

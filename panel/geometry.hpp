@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 // ---- Look and window ------------------------------------------------------
@@ -76,3 +77,39 @@ std::size_t title_fit_length(std::string_view title, const CharWidths& widths, i
 int icon_source_index(int dest_index, int source_size, int dest_size = 16);
 
 // ---- Presses, motion and the pointer poll ---------------------------------
+
+// Columns 0..47 are the Start area; the desktop strip begins after them.
+constexpr int START_AREA_WIDTH = 48;
+
+// The desktop whose button lies under column x, or -1 outside the strip.
+int pressed_desktop(int x, int pager_width);
+
+// The rows on the screen-edge side of an expanded bar that collapse it.
+bool in_collapse_band(int y, bool top_edge);
+
+// What a button-1 press does once any desktop request has gone out. The
+// regions overlap; they are tested in this order and the first one wins.
+enum class PressAction { Expand, Collapse, SwitchEdge, Clock, Start, ClientButtons };
+PressAction press_action(int x, int y, int screen_width, int clock_left, bool collapsed,
+                         bool top_edge);
+
+// Both bounds exclusive: the separator column and the column just past the
+// button belong to no button.
+bool hits_client_button(int x, int button_left, int button_width);
+
+// What a press on a client's button does, from the button's flags.
+enum class ClientAction { Restore, Minimize, RaiseAndFocus };
+ClientAction client_action(bool active, bool minimized);
+
+// Whether a desktop-switch request for `target` may go out, given the
+// root's desktop count (nullopt: no count published, so no upper bound).
+// The count is compared as an unsigned 32-bit number.
+bool desktop_request_allowed(std::int64_t target, std::optional<std::uint32_t> count);
+
+// Whether a motion event at bar row y collapses or expands the bar.
+bool motion_toggles(int y, bool collapsed, bool top_edge);
+
+// Whether the pointer poll, seeing the pointer at root row root_y, collapses
+// or expands the bar. The bounds are deliberately not mirror images: at the
+// top row 24 keeps an expanded bar, at the bottom row H-25 already collapses it.
+bool poll_toggles(int root_y, int screen_height, bool collapsed, bool top_edge);

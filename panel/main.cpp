@@ -95,6 +95,9 @@ time_t next_full_minute(time_t served)
 {
     const int x_fd = ConnectionNumber(ds.display);
     time_t deadline = next_full_minute(0);
+    // Start-up's XSync may already have queued the first Expose, and the
+    // placement requests are still unflushed: neither must wait for traffic.
+    drain_events(panel);
     for (;;) {
         const time_t now = std::time(nullptr);
         // A clock set back leaves the deadline far off; aim at the next minute instead.

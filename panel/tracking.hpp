@@ -3,6 +3,7 @@
 
 #include "display_state.hpp"
 
+// Reconciles the records with the root's client list and desktop; draws nothing.
 void sync_client_list(Panel& panel);
 void on_focus_in(Panel& panel, Window window);
 void on_property_notify(Panel& panel, Window window, Atom atom);

@@ -2,6 +2,7 @@
 
 #include "clients.hpp"
 #include "draw.hpp"
+#include "net_icon.hpp"
 
 #include <X11/Xatom.h>
 
@@ -64,7 +65,7 @@ bool listed(const std::vector<long>& list, Window window)
 void sync_client_list(Panel& panel)
 {
     bool desktop_changed = false;
-    const int desktop = window_desktop(ds.root);
+    const int desktop = current_desktop();
     if (desktop != panel.desktop) {
         desktop_changed = true;
         panel.desktop = desktop;
@@ -109,7 +110,7 @@ namespace {
 void on_root_property(Panel& panel, Atom atom)
 {
     if (atom == ds.atoms[NetClientList] || atom == ds.atoms[WinClientList] ||
-        atom == ds.atoms[WinWorkspace]) {
+        atom == ds.atoms[WinWorkspace] || atom == ds.atoms[NetCurrentDesktop]) {
         sync_client_list(panel);
         redraw_panel(panel);
     }
@@ -133,6 +134,10 @@ void on_client_property(const Panel& panel, TrackedWindow& record, Atom atom)
         if (record.icon != ds.fallback_icon)
             return;
         load_hints_icon(record);
+        draw_client_button(panel, record);
+    } else if (atom == ds.atoms[NetWmIcon]) {
+        if (record.icon != ds.fallback_icon || !load_net_wm_icon(record))
+            return;
         draw_client_button(panel, record);
     }
 }

@@ -454,7 +454,7 @@ class PropertyFuzz : public RobustBar, public ::testing::WithParamInterface<cons
 TEST_P(PropertyFuzz, hostile_properties_never_stop_the_bar_answering)
 {
     const unsigned long seed = env_number("KIT_FUZZ_SEED", 7);
-    const unsigned long iterations = env_number("KIT_FUZZ_ITERATIONS", 4000);
+    const unsigned long iterations = env_number("KIT_FUZZ_ITERATIONS", 6000);
     constexpr unsigned long CHECK_EVERY = 50;
     start(GetParam());
     {

@@ -37,12 +37,20 @@ std::optional<std::vector<long>> read_format32(Window window, Atom property, Ato
     return items;
 }
 
+// Any client may write a list of any length, and every listed id costs
+// round trips (made-up ids on the shown desktop even get records): only
+// this many are looked at. The bar has far fewer usable button slots.
+constexpr std::size_t MAX_LISTED_CLIENTS = 1024;
+
 // The window manager's client list, the first list that returns data.
 std::optional<std::vector<long>> read_client_list()
 {
-    if (auto list = read_format32(ds.root, ds.atoms[NetClientList], XA_WINDOW))
-        return list;
-    return read_format32(ds.root, ds.atoms[WinClientList], XA_CARDINAL);
+    auto list = read_format32(ds.root, ds.atoms[NetClientList], XA_WINDOW);
+    if (!list)
+        list = read_format32(ds.root, ds.atoms[WinClientList], XA_CARDINAL);
+    if (list && list->size() > MAX_LISTED_CLIENTS)
+        list->resize(MAX_LISTED_CLIENTS);
+    return list;
 }
 
 bool listed(const std::vector<long>& list, Window window)

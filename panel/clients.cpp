@@ -2,6 +2,7 @@
 
 #include "geometry.hpp"
 #include "look.hpp"
+#include "net_icon.hpp"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -147,6 +148,58 @@ bool is_minimized(Window window)
 
 // ---- Title ----------------------------------------------------------------
 
+int current_desktop()
+{
+    const PropertyItems workspace(ds.root, ds.atoms[WinWorkspace], XA_CARDINAL);
+    if (workspace.has(0))
+        return static_cast<int>(workspace[0]);
+    const PropertyItems net_desktop(ds.root, ds.atoms[NetCurrentDesktop], XA_CARDINAL);
+    return net_desktop.has(0) ? static_cast<int>(net_desktop[0]) : 0;
+}
+
+std::optional<std::uint32_t> desktop_count()
+{
+    // Any 32-bit value a client writes; Xlib hands it over in a long.
+    const PropertyItems count(ds.root, ds.atoms[WinWorkspaceCount], XA_CARDINAL);
+    if (count.has(0))
+        return static_cast<std::uint32_t>(count[0]);
+    const PropertyItems net_count(ds.root, ds.atoms[NetNumberOfDesktops], XA_CARDINAL);
+    if (net_count.has(0))
+        return static_cast<std::uint32_t>(net_count[0]);
+    return std::nullopt;
+}
+
+int client_desktop(Window window, int shown_desktop)
+{
+    const PropertyItems workspace(window, ds.atoms[WinWorkspace], XA_CARDINAL);
+    if (workspace.has(0))
+        return static_cast<int>(workspace[0]);
+    const PropertyItems net_desktop(window, ds.atoms[NetWmDesktop], XA_CARDINAL);
+    if (!net_desktop.has(0))
+        return 0;
+    constexpr std::uint32_t ALL_DESKTOPS = 0xFFFFFFFF;
+    const auto desktop = static_cast<std::uint32_t>(net_desktop[0]);
+    return desktop == ALL_DESKTOPS ? shown_desktop : static_cast<int>(desktop);
+}
+
+bool stays_off_bar(Window window)
+{
+    const PropertyItems hints(window, ds.atoms[WinHints], XA_CARDINAL);
+    if (hints.has(0))
+        return (hints[0] & SKIP_TASKBAR_BIT) != 0;
+    const PropertyItems state(window, ds.atoms[NetWmState], XA_ATOM);
+    for (long atom : state)
+        if (xid_item(atom) == ds.atoms[NetWmStateSkipTaskbar])
+            return true;
+    const PropertyItems types(window, ds.atoms[NetWmWindowType], XA_ATOM);
+    for (long type : types) {
+        const Atom atom = xid_item(type);
+        if (atom == ds.atoms[NetWmWindowTypeDock] || atom == ds.atoms[NetWmWindowTypeDesktop])
+            return true;
+    }
+    return false;
+}
+
 std::optional<std::string> read_title(Window window, bool* out_of_memory)
 {
     if (out_of_memory)
@@ -194,6 +247,9 @@ void load_hints_icon(TrackedWindow& record)
     }
     if (record.icon == None)
         use_fallback_icon(record);
+    // Clients of today often offer only _NET_WM_ICON.
+    if (record.icon == ds.fallback_icon && !record.owns_icon)
+        load_net_wm_icon(record);
 }
 
 void scale_icon(TrackedWindow& record)
@@ -257,9 +313,13 @@ void scale_icon(TrackedWindow& record)
 
 void track_window(Panel& panel, Window window, int active)
 {
-    if (window_desktop(window) != panel.desktop)
+    // Any client can list the bar and clear its skip hint; selecting a
+    // client's events on it would replace the bar's own and deafen it.
+    if (window == panel.window)
         return;
-    if (has_skip_hint(window))
+    if (client_desktop(window, panel.desktop) != panel.desktop)
+        return;
+    if (stays_off_bar(window))
         return;
 
     TrackedWindow* record = new (std::nothrow) TrackedWindow{};

@@ -4,6 +4,7 @@
 #include "display_state.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,8 @@ public:
     PropertyItems(const PropertyItems&) = delete;
     PropertyItems& operator=(const PropertyItems&) = delete;
 
+    // Whether any data came back: the property exists, of whatever type.
+    bool present() const { return data_ != nullptr; }
     // Whether the data holds item `index` (counted from 0).
     bool has(std::size_t index) const { return index < count_; }
     std::size_t size() const { return count_; }
@@ -46,6 +49,19 @@ XID xid_item(long item);
 int window_desktop(Window window);
 bool has_skip_hint(Window window);
 bool is_minimized(Window window);
+
+// Where the older _WIN_* hints are absent, their EWMH equivalents speak.
+// The desktop the window manager shows: the root's _WIN_WORKSPACE, else
+// _NET_CURRENT_DESKTOP, else 0.
+int current_desktop();
+// The number of desktops: _WIN_WORKSPACE_COUNT, else _NET_NUMBER_OF_DESKTOPS.
+std::optional<std::uint32_t> desktop_count();
+// A client's desktop: its _WIN_WORKSPACE, else its _NET_WM_DESKTOP (where
+// "every desktop" counts as `shown_desktop`), else 0.
+int client_desktop(Window window, int shown_desktop);
+// Whether the client stays off the bar: the skip bit of its _WIN_HINTS where
+// it has them, else a skip-taskbar state or a dock or desktop window type.
+bool stays_off_bar(Window window);
 
 // The window's title by the rules for WM_NAME: STRING copied, other
 // encodings converted in the current locale, raw bytes when that fails;

@@ -2,16 +2,14 @@
 // and the TrackedWindow of each client button, with the constants they use.
 #pragma once
 
+#include "constants.hpp"
+
 #include <X11/Xlib.h>
 
 #include <array>
 #include <optional>
 #include <string>
 
-constexpr int PANEL_HEIGHT = 24;
-constexpr int COLLAPSED_HEIGHT = 2;
-constexpr int ICON_SIZE = 16;
-constexpr int DESK_BUTTON_WIDTH = 24;
 
 // Indices into DisplayState::atoms; the order is the order of interning.
 enum AtomIndex {
@@ -25,6 +23,23 @@ enum AtomIndex {
     WinWorkspaceCount,
     WinState,
     WmState,
+    // The EWMH equivalents, read only where the older hints are absent.
+    NetCurrentDesktop,
+    NetNumberOfDesktops,
+    NetSupported,
+    NetActiveWindow,
+    NetWmDesktop,
+    NetWmState,
+    NetWmStateSticky,
+    NetWmStateAbove,
+    NetWmStateSkipTaskbar,
+    NetWmStateSkipPager,
+    NetWmWindowType,
+    NetWmWindowTypeDock,
+    NetWmWindowTypeDesktop,
+    NetWmIcon,
+    NetWmStrut,
+    NetWmStrutPartial,
     ATOM_COUNT
 };
 

@@ -29,9 +29,7 @@ void draw_text(const Panel& panel, int x, int y, std::string_view text)
 // First item of the root's desktop count; 0 when it is absent or empty.
 std::uint32_t read_desktop_count()
 {
-    const PropertyItems count(ds.root, ds.atoms[WinWorkspaceCount], XA_CARDINAL);
-    // Any 32-bit value a client writes; Xlib hands it over in a long.
-    return count.has(0) ? static_cast<std::uint32_t>(count[0]) : 0;
+    return desktop_count().value_or(0);
 }
 
 void draw_desktop_button(const Panel& panel, int i)

@@ -1,5 +1,7 @@
 #include "geometry.hpp"
 
+#include "constants.hpp"
+
 // ---- Look and window ------------------------------------------------------
 
 int baseline_for_ascent(int ascent)
@@ -10,8 +12,23 @@ int baseline_for_ascent(int ascent)
 
 Placement panel_placement(int screen_height, bool collapsed, bool top_edge)
 {
-    const int height = collapsed ? 2 : 24;
+    const int height = collapsed ? COLLAPSED_HEIGHT : PANEL_HEIGHT;
     return {top_edge ? 0 : screen_height - height, height};
+}
+
+std::array<long, 12> panel_strut(int screen_width, bool top_edge)
+{
+    std::array<long, 12> strut{};
+    if (top_edge) {
+        strut[2] = COLLAPSED_HEIGHT;
+        strut[8] = 0;
+        strut[9] = screen_width - 1;
+    } else {
+        strut[3] = COLLAPSED_HEIGHT;
+        strut[10] = 0;
+        strut[11] = screen_width - 1;
+    }
+    return strut;
 }
 
 // ---- Event loop -----------------------------------------------------------

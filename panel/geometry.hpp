@@ -20,6 +20,12 @@ struct Placement {
 // Where the full-width bar goes for its two flags.
 Placement panel_placement(int screen_height, bool collapsed, bool top_edge);
 
+// The space the bar reserves along its edge for window managers that keep
+// maximised windows clear of it: left, right, top, bottom, then the start
+// and end of each of the four edges. The hidden height is reserved, so
+// windows do not jump when an auto-hiding bar expands.
+std::array<long, 12> panel_strut(int screen_width, bool top_edge);
+
 // ---- Event loop -----------------------------------------------------------
 
 // Seconds left to the next full minute, from gmtime's tm_sec (0..60).

@@ -22,7 +22,40 @@ void set_collapsed(Panel& panel, bool collapsed)
     place_panel(panel);
 }
 
-void act_on_client(const Panel& panel, TrackedWindow& record)
+// Window managers that prevent focus stealing honour a click on the bar
+// only when it is also asked for the EWMH way, as a pager would.
+bool window_manager_activates()
+{
+    const PropertyItems supported(ds.root, ds.atoms[NetSupported], XA_ATOM);
+    for (long atom : supported)
+        if (xid_item(atom) == ds.atoms[NetActiveWindow])
+            return true;
+    return false;
+}
+
+void send_to_root(Window window, Atom type, long l0, long l1, long l2, long mask)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = type;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = l0;
+    event.xclient.data.l[1] = l1;
+    event.xclient.data.l[2] = l2;
+    XSendEvent(ds.display, ds.root, False, mask, &event);
+}
+
+void request_activation(const Panel& panel, const TrackedWindow& record, Time time)
+{
+    constexpr long SOURCE_PAGER = 2;
+    if (window_manager_activates())
+        send_to_root(record.window, ds.atoms[NetActiveWindow], SOURCE_PAGER,
+                     static_cast<long>(time), static_cast<long>(panel.window),
+                     SubstructureNotifyMask | SubstructureRedirectMask);
+}
+
+void act_on_client(const Panel& panel, TrackedWindow& record, Time time)
 {
     switch (client_action(record.active, record.minimized)) {
     case ClientAction::Restore:
@@ -31,6 +64,7 @@ void act_on_client(const Panel& panel, TrackedWindow& record)
         XMapWindow(ds.display, record.window);
         XRaiseWindow(ds.display, record.window);
         XSetInputFocus(ds.display, record.window, RevertToNone, CurrentTime);
+        request_activation(panel, record, time);
         break;
     case ClientAction::Minimize:
         // No focus request: the window manager decides where focus goes.
@@ -43,6 +77,7 @@ void act_on_client(const Panel& panel, TrackedWindow& record)
         XRaiseWindow(ds.display, record.window);
         XMapWindow(ds.display, record.window);
         XSetInputFocus(ds.display, record.window, RevertToNone, CurrentTime);
+        request_activation(panel, record, time);
         break;
     }
     flush_and_wait();
@@ -51,11 +86,11 @@ void act_on_client(const Panel& panel, TrackedWindow& record)
 
 // The whole list is walked, not only up to the hit: every other button
 // that looks pressed is released, so at most the hit one stays pressed.
-void press_client_buttons(const Panel& panel, int x)
+void press_client_buttons(const Panel& panel, int x, Time time)
 {
     for (TrackedWindow* record = panel.first_client; record; record = record->next) {
         if (hits_client_button(x, record->button_left, record->button_width)) {
-            act_on_client(panel, *record);
+            act_on_client(panel, *record, time);
         } else if (record->active) {
             record->active = false;
             draw_client_button(panel, *record);
@@ -65,7 +100,7 @@ void press_client_buttons(const Panel& panel, int x)
 
 }  // namespace
 
-void on_button_press(Panel& panel, int x, int y)
+void on_button_press(Panel& panel, int x, int y, Time time)
 {
     // A press on the strip asks for the desktop and then goes on: it may
     // also collapse or expand the bar, or release the client buttons.
@@ -75,7 +110,7 @@ void on_button_press(Panel& panel, int x, int y)
         // number the root published as the current one.
         const auto offset = static_cast<int>(static_cast<std::uint32_t>(desktop) -
                                              static_cast<std::uint32_t>(panel.desktop));
-        request_desktop(panel, offset);
+        request_desktop(panel, offset, time);
     }
 
     switch (press_action(x, y, ds.screen_width, ds.clock_left, panel.collapsed,
@@ -97,7 +132,7 @@ void on_button_press(Panel& panel, int x, int y)
         spawn_command("Start");
         break;
     case PressAction::ClientButtons:
-        press_client_buttons(panel, x);
+        press_client_buttons(panel, x, time);
         break;
     }
 }
@@ -108,7 +143,7 @@ void on_pointer_motion(Panel& panel, int y)
         set_collapsed(panel, !panel.collapsed);
 }
 
-void request_desktop(Panel& panel, int offset)
+void request_desktop(Panel& panel, int offset, Time time)
 {
     // Wrapping, not overflowing, whatever desktop number the root published.
     const auto target = static_cast<int>(static_cast<std::uint32_t>(panel.desktop) +
@@ -117,21 +152,17 @@ void request_desktop(Panel& panel, int offset)
         return;
 
     // A count that exists but holds no item bounds nothing, like a missing one.
-    const PropertyItems count(ds.root, ds.atoms[WinWorkspaceCount], XA_CARDINAL);
-    std::optional<std::uint32_t> bound;
-    if (count.has(0))
-        bound = static_cast<std::uint32_t>(count[0]);
-    if (!desktop_request_allowed(target, bound))
+    if (!desktop_request_allowed(target, desktop_count()))
         return;
 
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = ds.root;
-    event.xclient.message_type = ds.atoms[WinWorkspace];
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = target;
-    // Unflushed on purpose: it leaves with the loop's next XPending.
-    XSendEvent(ds.display, ds.root, False, SubstructureNotifyMask, &event);
+    // Unflushed on purpose: the request leaves with the loop's next XPending.
+    const bool speaks_net_only = !PropertyItems(ds.root, ds.atoms[WinWorkspace], XA_CARDINAL).has(0) &&
+                                 PropertyItems(ds.root, ds.atoms[NetCurrentDesktop], XA_CARDINAL).has(0);
+    if (speaks_net_only)
+        send_to_root(ds.root, ds.atoms[NetCurrentDesktop], target, static_cast<long>(time), 0,
+                     SubstructureNotifyMask | SubstructureRedirectMask);
+    else
+        send_to_root(ds.root, ds.atoms[WinWorkspace], target, 0, 0, SubstructureNotifyMask);
 }
 
 namespace {

@@ -6,8 +6,10 @@
 #include <X11/Xutil.h>
 #include <X11/xpm.h>
 
+#include <array>
 #include <cstdio>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -141,6 +143,37 @@ void label_panel_window(Window window)
                     reinterpret_cast<unsigned char*>(wm_hints), 9);
 }
 
+// The same wishes in the words of today's window managers: a dock on every
+// desktop, above others, in no task bar or pager.
+void label_panel_window_ewmh(Window window)
+{
+    long type = ds.atoms[NetWmWindowTypeDock];
+    XChangeProperty(ds.display, window, ds.atoms[NetWmWindowType], XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&type), 1);
+    set_cardinal_property(window, ds.atoms[NetWmDesktop], 0xFFFFFFFF);
+    long state[4] = {static_cast<long>(ds.atoms[NetWmStateSticky]),
+                     static_cast<long>(ds.atoms[NetWmStateAbove]),
+                     static_cast<long>(ds.atoms[NetWmStateSkipTaskbar]),
+                     static_cast<long>(ds.atoms[NetWmStateSkipPager])};
+    XChangeProperty(ds.display, window, ds.atoms[NetWmState], XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(state), 4);
+}
+
+// The edge the strut was last written for; rewritten only when it changes.
+std::optional<bool> strut_top_edge;
+
+void reserve_edge(Window window, bool top_edge)
+{
+    if (strut_top_edge == top_edge)
+        return;
+    strut_top_edge = top_edge;
+    std::array<long, 12> strut = panel_strut(ds.screen_width, top_edge);
+    XChangeProperty(ds.display, window, ds.atoms[NetWmStrutPartial], XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<unsigned char*>(strut.data()), 12);
+    XChangeProperty(ds.display, window, ds.atoms[NetWmStrut], XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(strut.data()), 4);
+}
+
 }  // namespace
 
 Panel* create_panel()
@@ -152,6 +185,8 @@ Panel* create_panel()
         ds.display, ds.root, 0, ds.screen_height - PANEL_HEIGHT, ds.screen_width, PANEL_HEIGHT, 0,
         CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attributes);
     label_panel_window(window);
+    label_panel_window_ewmh(window);
+    reserve_edge(window, false);
     XMapWindow(ds.display, window);
 
     Panel* panel = new (std::nothrow) Panel{};
@@ -165,6 +200,7 @@ void place_panel(const Panel& panel)
     const Placement place = panel_placement(ds.screen_height, panel.collapsed, panel.top_edge);
     XResizeWindow(ds.display, panel.window, ds.screen_width, place.height);
     XMoveWindow(ds.display, panel.window, 0, place.y);
+    reserve_edge(panel.window, panel.top_edge);
 }
 
 void set_ink(int color_index)

@@ -31,7 +31,7 @@ constexpr const char* CALENDAR_COMMAND = "xcalendar";
 void on_button_event(Panel& panel, const XEvent& event)
 {
     if (event.xbutton.button == Button1)
-        on_button_press(panel, event.xbutton.x, event.xbutton.y);
+        on_button_press(panel, event.xbutton.x, event.xbutton.y, event.xbutton.time);
 }
 
 void on_motion_event(Panel& panel, const XEvent& event)

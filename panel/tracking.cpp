@@ -2,46 +2,36 @@
 
 #include "clients.hpp"
 #include "draw.hpp"
+#include "net_icon.hpp"
 
 #include <X11/Xatom.h>
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// One whole format-32 property in one request. nullopt when no data came
-// back (no such property, or the window is gone); an empty list when it
-// exists with another type, or with items that are not 32-bit ones.
-std::optional<std::vector<long>> read_format32(Window window, Atom property, Atom required_type)
-{
-    Atom actual_type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long bytes_after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(ds.display, window, property, 0, 0x7fffffff, False, required_type,
-                       &actual_type, &format, &count, &bytes_after, &data);
-    if (!data)
-        return std::nullopt;
-    std::vector<long> items;
-    // Xlib hands format-32 items over as longs; 8- or 16-bit data of the
-    // right type would be read past its end if indexed that way.
-    if (format == 32) {
-        const long* first = reinterpret_cast<const long*>(data);
-        items.assign(first, first + count);
-    }
-    XFree(data);
-    return items;
-}
+// Any client may write a list of any length, and every listed id costs
+// round trips (made-up ids on the shown desktop even get records): only
+// this many are looked at. The bar has far fewer usable button slots.
+constexpr std::size_t MAX_LISTED_CLIENTS = 1024;
 
-// The window manager's client list, the first list that returns data.
+// The window manager's client list: the first of the two lists that
+// returns data at all. One of another type or format reads as empty, and
+// the second list is then not consulted.
 std::optional<std::vector<long>> read_client_list()
 {
-    if (auto list = read_format32(ds.root, ds.atoms[NetClientList], XA_WINDOW))
-        return list;
-    return read_format32(ds.root, ds.atoms[WinClientList], XA_CARDINAL);
+    const std::pair<Atom, Atom> lists[] = {{ds.atoms[NetClientList], XA_WINDOW},
+                                           {ds.atoms[WinClientList], XA_CARDINAL}};
+    for (const auto& [property, type] : lists) {
+        const PropertyItems list(ds.root, property, type);
+        if (list.present())
+            return std::vector<long>(list.begin(),
+                                     list.begin() + std::min(list.size(), MAX_LISTED_CLIENTS));
+    }
+    return std::nullopt;
 }
 
 bool listed(const std::vector<long>& list, Window window)
@@ -56,7 +46,7 @@ bool listed(const std::vector<long>& list, Window window)
 void sync_client_list(Panel& panel)
 {
     bool desktop_changed = false;
-    const int desktop = window_desktop(ds.root);
+    const int desktop = current_desktop();
     if (desktop != panel.desktop) {
         desktop_changed = true;
         panel.desktop = desktop;
@@ -101,7 +91,7 @@ namespace {
 void on_root_property(Panel& panel, Atom atom)
 {
     if (atom == ds.atoms[NetClientList] || atom == ds.atoms[WinClientList] ||
-        atom == ds.atoms[WinWorkspace]) {
+        atom == ds.atoms[WinWorkspace] || atom == ds.atoms[NetCurrentDesktop]) {
         sync_client_list(panel);
         redraw_panel(panel);
     }
@@ -125,6 +115,10 @@ void on_client_property(const Panel& panel, TrackedWindow& record, Atom atom)
         if (record.icon != ds.fallback_icon)
             return;
         load_hints_icon(record);
+        draw_client_button(panel, record);
+    } else if (atom == ds.atoms[NetWmIcon]) {
+        if (record.icon != ds.fallback_icon || !load_net_wm_icon(record))
+            return;
         draw_client_button(panel, record);
     }
 }

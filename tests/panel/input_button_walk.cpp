@@ -3,7 +3,7 @@
 #include "tracking_in_process.hpp"
 
 // The harness has an input.hpp of its own (XTEST), found first on the path.
-#include "../../panel/input.hpp"
+#include "input.hpp"
 
 TEST_F(InProcessPanel, a_press_walks_past_the_hit_button_and_repaints_exactly_the_changed_ones)
 {

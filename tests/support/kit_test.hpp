@@ -2,7 +2,7 @@
 // panel header: GoogleTest must come before Xlib's None and Bool macros.
 #pragma once
 
-#include "input.hpp"
+#include "xtest_input.hpp"
 #include "probes.hpp"
 #include "program.hpp"
 #include "scripted_wm.hpp"

@@ -1,4 +1,4 @@
-#include "input.hpp"
+#include "xtest_input.hpp"
 
 #include <X11/extensions/XTest.h>
 

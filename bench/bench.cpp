@@ -135,6 +135,44 @@ std::string read_file(const std::string& path)
     return s.str();
 }
 
+// True while the process exists and is not a zombie.
+bool process_running(pid_t pid)
+{
+    // The name is in parentheses and may hold blanks; the state follows it.
+    const std::string text = read_file("/proc/" + std::to_string(pid) + "/stat");
+    const auto close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+// Stops whatever a program left running in its run's HOME: lxpanel starts a
+// menu cache daemon that detaches itself and would outlive the run.
+void stop_strays(const std::string& home)
+{
+    const std::string marker = "HOME=" + home + std::string(1, '\0');
+    std::vector<pid_t> strays;
+    std::error_code ec;
+    for (auto& entry : fs::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const pid_t pid = std::atoi(name.c_str());
+        if (pid == getpid())
+            continue;
+        const std::string environ = std::string(1, '\0') + read_file(entry.path() / "environ");
+        if (environ.find(std::string(1, '\0') + marker) != std::string::npos && process_running(pid)) {
+            kill(pid, SIGTERM);
+            strays.push_back(pid);
+        }
+    }
+    auto deadline = Clock::now() + 2s;
+    for (pid_t pid : strays) {
+        while (process_running(pid) && Clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        if (process_running(pid))
+            kill(pid, SIGKILL);
+    }
+}
+
 // CPU time (ns) and context switches of every live thread of a process.
 struct CpuSample {
     double cpu_ns = 0;
@@ -515,7 +553,11 @@ public:
                       {"NO_AT_BRIDGE", "1"}},
                      log_);
     }
-    ~Run() { stop(pid_); }
+    ~Run()
+    {
+        stop(pid_);
+        stop_strays(home_);
+    }
     Run(const Run&) = delete;
     Run& operator=(const Run&) = delete;
 

@@ -76,6 +76,19 @@ start_afterstep() {
     fi
 }
 
+# Asks AfterStep (HOME=$1) to quit through its command interface, then makes
+# sure it is gone. A SIGTERM that arrives while it is busy with vanishing
+# clients can deadlock it, so the signal is only the fallback.
+stop_afterstep() {
+    local home=$1
+    [ -n "$WM_PID" ] || return 0
+    if kill -0 "$WM_PID" 2>/dev/null; then
+        HOME=$home timeout 5 ascommand Quit >/dev/null 2>&1
+        wait_for 5 eval "! kill -0 $WM_PID" || true
+    fi
+    stop_pid "$WM_PID" 3
+}
+
 # Number of windows in the window manager's client list.
 client_count() {
     xprop -root _NET_CLIENT_LIST 2>/dev/null | sed -n 's/.*#//p' | tr ',' '\n' | grep -c 0x

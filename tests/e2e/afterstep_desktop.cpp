@@ -67,8 +67,16 @@ protected:
         switcher_.reset();
         panel_.reset();
         clients_.clear();
-        if (window_manager_)
-            window_manager_->stop(5s);
+        if (window_manager_) {
+            // Through its command interface: a SIGTERM that arrives while it
+            // is busy with the clients just stopped can deadlock it.
+            ProgramOptions o = options();
+            o.args = {"Quit"};
+            Program quit("/usr/bin/ascommand", o);
+            quit.wait_exit(SLOW);
+            window_manager_->wait_exit(10s);
+            window_manager_->stop(3s);
+        }
         window_manager_.reset();
         XServerTest::TearDown();
         home_.reset();

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,12 @@ enum class WindowManager { Openbox, IceWM };
 std::string name_of(WindowManager wm)
 {
     return wm == WindowManager::Openbox ? "openbox" : "icewm";
+}
+
+// Test names and failure reports show the window manager by name.
+void PrintTo(WindowManager wm, std::ostream* out)
+{
+    *out << name_of(wm);
 }
 
 class EwmhDesktop : public XServerTest, public ::testing::WithParamInterface<WindowManager> {

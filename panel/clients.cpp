@@ -313,6 +313,10 @@ void scale_icon(TrackedWindow& record)
 
 void track_window(Panel& panel, Window window, int active)
 {
+    // Any client can list the bar and clear its skip hint; selecting a
+    // client's events on it would replace the bar's own and deafen it.
+    if (window == panel.window)
+        return;
     if (client_desktop(window, panel.desktop) != panel.desktop)
         return;
     if (stays_off_bar(window))

@@ -25,6 +25,8 @@ public:
     PropertyItems(const PropertyItems&) = delete;
     PropertyItems& operator=(const PropertyItems&) = delete;
 
+    // Whether any data came back: the property exists, of whatever type.
+    bool present() const { return data_ != nullptr; }
     // Whether the data holds item `index` (counted from 0).
     bool has(std::size_t index) const { return index < count_; }
     std::size_t size() const { return count_; }

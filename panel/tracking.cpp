@@ -8,41 +8,30 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// One whole format-32 property in one request. nullopt when no data came
-// back (no such property, or the window is gone); an empty list when it
-// exists with another type, or with items that are not 32-bit ones.
-std::optional<std::vector<long>> read_format32(Window window, Atom property, Atom required_type)
-{
-    Atom actual_type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long bytes_after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(ds.display, window, property, 0, 0x7fffffff, False, required_type,
-                       &actual_type, &format, &count, &bytes_after, &data);
-    if (!data)
-        return std::nullopt;
-    std::vector<long> items;
-    // Xlib hands format-32 items over as longs; 8- or 16-bit data of the
-    // right type would be read past its end if indexed that way.
-    if (format == 32) {
-        const long* first = reinterpret_cast<const long*>(data);
-        items.assign(first, first + count);
-    }
-    XFree(data);
-    return items;
-}
+// Any client may write a list of any length, and every listed id costs
+// round trips (made-up ids on the shown desktop even get records): only
+// this many are looked at. The bar has far fewer usable button slots.
+constexpr std::size_t MAX_LISTED_CLIENTS = 1024;
 
-// The window manager's client list, the first list that returns data.
+// The window manager's client list: the first of the two lists that
+// returns data at all. One of another type or format reads as empty, and
+// the second list is then not consulted.
 std::optional<std::vector<long>> read_client_list()
 {
-    if (auto list = read_format32(ds.root, ds.atoms[NetClientList], XA_WINDOW))
-        return list;
-    return read_format32(ds.root, ds.atoms[WinClientList], XA_CARDINAL);
+    const std::pair<Atom, Atom> lists[] = {{ds.atoms[NetClientList], XA_WINDOW},
+                                           {ds.atoms[WinClientList], XA_CARDINAL}};
+    for (const auto& [property, type] : lists) {
+        const PropertyItems list(ds.root, property, type);
+        if (list.present())
+            return std::vector<long>(list.begin(),
+                                     list.begin() + std::min(list.size(), MAX_LISTED_CLIENTS));
+    }
+    return std::nullopt;
 }
 
 bool listed(const std::vector<long>& list, Window window)

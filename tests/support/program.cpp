@@ -1,5 +1,7 @@
 #include "program.hpp"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -61,6 +63,18 @@ std::vector<std::string> child_environment(const ProgramOptions& options)
     for (const auto& [name, value] : vars)
         result.push_back(name + "=" + value);
     return result;
+}
+
+// In the sanitizer build a report ends the program (or, for leaks, comes at
+// its exit); whatever the test itself checks, the report fails it.
+void fail_on_sanitizer_report(pid_t pid, const std::string& err)
+{
+    for (const char* marker : {"Sanitizer:", "runtime error:"}) {
+        if (err.find(marker) != std::string::npos) {
+            ADD_FAILURE() << "program " << pid << " ended with a sanitizer report:\n" << err;
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -184,6 +198,7 @@ bool Program::reap(bool block)
     if (done != pid_)
         return false;
     status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    fail_on_sanitizer_report(pid_, stderr_text());
     return true;
 }
 

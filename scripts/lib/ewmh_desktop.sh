@@ -43,7 +43,9 @@ start_ewmh_window_manager() {
     esac
     WM_PID=$!
     if ! wait_for 30 ewmh_ready; then
-        echo "demo: $wm did not come up (see $home/$wm.log)" >&2
+        echo "demo: $wm did not come up; the end of its output:" >&2
+        tail -n 20 "$home/$wm.log" >&2
+        kill -0 "$XVFB_PID" 2>/dev/null || echo "demo: the X server $DISPLAY has gone" >&2
         return 1
     fi
 }

@@ -219,7 +219,7 @@ struct Server {
         int fds[2];
         if (pipe(fds) != 0)
             throw std::runtime_error("pipe failed");
-        pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-screen", "0",
+        pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-noreset", "-screen", "0",
                      std::to_string(SCREEN_W) + "x" + std::to_string(SCREEN_H) + "x24"},
                     {}, log, fds[1]);
         close(fds[1]);
@@ -743,6 +743,7 @@ void measure_traffic(const Settings& s, const Subject& subject, const std::strin
     const std::string log = scratch + "/xtrace-" + subject.name + ".log";
     pid_t proxy = -1;
     std::string fake;
+    std::string socket;  // xtrace leaves it behind when it is stopped
     for (int n = 100 + getpid() % 300, tries = 0; tries < 40; ++n, ++tries) {
         if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
             continue;
@@ -753,10 +754,17 @@ void measure_traffic(const Settings& s, const Subject& subject, const std::strin
         auto until = Clock::now() + 3s;
         while (Clock::now() < until && alive(proxy) && !fs::exists("/tmp/.X11-unix/X" + std::to_string(n)))
             std::this_thread::sleep_for(10ms);
-        if (alive(proxy) && fs::exists("/tmp/.X11-unix/X" + std::to_string(n)))
+        if (alive(proxy) && fs::exists("/tmp/.X11-unix/X" + std::to_string(n))) {
+            socket = "/tmp/.X11-unix/X" + std::to_string(n);
             break;
+        }
         stop(proxy);
     }
+    const auto stop_proxy = [&] {
+        stop(proxy);
+        if (!socket.empty())
+            fs::remove(socket);
+    };
     if (proxy < 0) {
         note("  xtrace could not listen; no traffic figures");
         return;
@@ -773,7 +781,7 @@ void measure_traffic(const Settings& s, const Subject& subject, const std::strin
         }
         if (!bar) {
             note("  %s: no bar through the proxy", subject.name.c_str());
-            stop(proxy);
+            stop_proxy();
             return;
         }
         driver.add_client();
@@ -808,7 +816,7 @@ void measure_traffic(const Settings& s, const Subject& subject, const std::strin
              subject.name.c_str(), r["requests_per_window"], r["round_trips_per_window"],
              r["requests_per_repaint"], r["round_trips_per_repaint"]);
     }
-    stop(proxy);
+    stop_proxy();
 }
 
 // ---- Report ---------------------------------------------------------------------

@@ -35,7 +35,9 @@ start_xvfb() {
     local dir=$1 geometry=$2
     local numfile=$dir/display-number
     : > "$numfile"
-    spawn Xvfb -displayfd 5 -nolisten tcp -screen 0 "$geometry" 5>"$numfile" 2>"$dir/xvfb.log"
+    # -noreset: a server that resets when its last client leaves drops the
+    # connections that arrive meanwhile, and the readiness checks come and go.
+    spawn Xvfb -displayfd 5 -nolisten tcp -noreset -screen 0 "$geometry" 5>"$numfile" 2>"$dir/xvfb.log"
     XVFB_PID=$!
     if ! wait_for 20 test -s "$numfile"; then
         echo "demo: Xvfb did not start (see $dir/xvfb.log)" >&2
@@ -71,7 +73,9 @@ start_afterstep() {
         spawn afterstep >"$home/afterstep.log" 2>&1
     WM_PID=$!
     if ! wait_for 30 afterstep_ready; then
-        echo "demo: AfterStep did not come up (see $home/afterstep.log)" >&2
+        echo "demo: AfterStep did not come up; the end of its output:" >&2
+        tail -n 20 "$home/afterstep.log" >&2
+        kill -0 "$XVFB_PID" 2>/dev/null || echo "demo: the X server $DISPLAY has gone" >&2
         return 1
     fi
 }

@@ -130,7 +130,11 @@ void draw_client_button(const Panel& panel, const TrackedWindow& record)
     draw_text(panel, content + 20, ds.baseline, shown);
 
     // A mask of None copies the whole square; a vanished icon fails on the
-    // server and the error is dropped.
+    // server and the error is dropped. A mask id that names nothing makes
+    // the server refuse the whole GC change carrying it: the pending ink
+    // goes first, or Xlib's GC cache would believe it sent and skip the
+    // next set_ink of that colour.
+    XFlushGC(ds.display, ds.gc);
     XSetClipMask(ds.display, ds.gc, record.icon_mask);
     XSetClipOrigin(ds.display, ds.gc, content + 2, 4);
     XCopyArea(ds.display, record.icon, panel.window, ds.gc, 0, 0, ICON_SIZE, ICON_SIZE,

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -34,11 +35,15 @@ std::optional<std::vector<long>> read_client_list()
     return std::nullopt;
 }
 
-bool listed(const std::vector<long>& list, Window window)
+// The listed ids, for lookups in constant time: a change of the list then
+// costs time linear in the number of windows, not in its square.
+std::unordered_set<Window> listed_ids(const std::vector<long>& list)
 {
-    // From the end: the newest windows sit at the end of the manager's list.
-    return std::any_of(list.rbegin(), list.rend(),
-                       [window](long item) { return xid_item(item) == window; });
+    std::unordered_set<Window> ids;
+    ids.reserve(list.size());
+    for (const long item : list)
+        ids.insert(xid_item(item));
+    return ids;
 }
 
 }  // namespace
@@ -60,18 +65,27 @@ void sync_client_list(Panel& panel)
     if (!list)
         return;  // no list at all: only the desktop number follows the root
 
+    const std::unordered_set<Window> listed = listed_ids(*list);
+    std::unordered_set<Window> tracked;
     for (TrackedWindow* record = panel.first_client; record;) {
         TrackedWindow* next = record->next;  // untrack_window frees the record
         record->active = record->window == focus;
-        if (desktop_changed || !listed(*list, record->window))
+        if (desktop_changed || !listed.contains(record->window))
             untrack_window(panel, record->window);
+        else
+            tracked.insert(record->window);
         record = next;
     }
 
+    // In list order; an id listed twice gets one record at most.
     for (const long item : *list) {
         const Window window = xid_item(item);
-        if (!find_tracked(panel, window))
-            track_window(panel, window, window == focus ? 1 : 0);
+        if (tracked.contains(window))
+            continue;
+        const int count_before = panel.client_count;
+        track_window(panel, window, window == focus ? 1 : 0);
+        if (panel.client_count != count_before)
+            tracked.insert(window);
     }
 }
 

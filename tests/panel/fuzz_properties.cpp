@@ -490,13 +490,13 @@ INSTANTIATE_TEST_SUITE_P(BothPanels, PropertyFuzz, ::testing::Values("panel", "p
 
 namespace {
 
-class HostileList : public RobustBar {};
+class HostileInput : public RobustBar {};
 
 }  // namespace
 
 // Every id costs the bar round trips, and made-up ids on desktop 0 even
 // get records: a list of any length must still be taken in at once.
-TEST_F(HostileList, a_hundred_thousand_made_up_ids_keep_the_bar_answering)
+TEST_F(HostileInput, a_hundred_thousand_made_up_ids_keep_the_bar_answering)
 {
     start("panel-lite");
     ScriptedWm wm;
@@ -512,12 +512,30 @@ TEST_F(HostileList, a_hundred_thousand_made_up_ids_keep_the_bar_answering)
     EXPECT_TRUE(answers_a_click());
 }
 
-TEST_F(HostileList, naming_the_bar_itself_without_its_skip_hint_leaves_it_answering)
+TEST_F(HostileInput, naming_the_bar_itself_without_its_skip_hint_leaves_it_answering)
 {
     start("panel-lite");
     ScriptedWm wm;
     wm.set_win_hints(bar, 0);
     wm.set_net_client_list({bar});
     EXPECT_TRUE(answers_a_click());
+    EXPECT_TRUE(repaints_when_uncovered());
+}
+
+// A mask id that names nothing makes the server refuse the whole GC change
+// that carries it, and with it an ink colour still pending in Xlib's cache
+// (an empty title draws nothing, so nothing sent it): the cache and the
+// server then disagree, and the next "Start" came out in the face colour.
+TEST_F(HostileInput, an_icon_mask_that_names_nothing_leaves_the_start_label_drawn)
+{
+    start("panel-lite");
+    ScriptedWm wm;
+    const Pixmap icon = wm.create_solid_pixmap(16, 16, DefaultDepth(dpy, screen), 0xff0000);
+    const Pixmap gone = wm.create_bitmap(16, 16, [](int, int) { return true; });
+    wm.free_pixmap(gone);
+    const Window client = wm.create_client({.name = string_text(""), .kwm_win_icon = {{icon, gone}}});
+    wm.set_net_client_list({client});
+    ASSERT_TRUE(wait_until([&] { return pixel(dpy, bar, 60, 12) == 0xff0000UL; }));  // its icon
+    wm.set_name(client, string_text(""));  // repaints that one button
     EXPECT_TRUE(repaints_when_uncovered());
 }

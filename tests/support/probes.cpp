@@ -89,7 +89,10 @@ std::optional<Property32> property32(Display* dpy, Window window, Atom property)
     Property32 result;
     result.type = raw->type;
     result.items.resize(raw->bytes.size() / sizeof(long));
-    std::memcpy(result.items.data(), raw->bytes.data(), result.items.size() * sizeof(long));
+    // An empty property (a window manager's empty _NET_WM_STATE) has no
+    // data to copy, and memcpy must not see the null pointers.
+    if (!result.items.empty())
+        std::memcpy(result.items.data(), raw->bytes.data(), result.items.size() * sizeof(long));
     return result;
 }
 

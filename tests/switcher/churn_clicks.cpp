@@ -2,9 +2,12 @@
 // moves on after a click: the switcher never ends with an X error for a
 // window that vanished, and whatever row the click lands on, it reads and
 // writes only inside its table (the sanitizer build checks every access).
+//
+// KIT_CHURN_ROUNDS lengthens the run.
 #include "switcher_fixture.hpp"
 
 #include <atomic>
+#include <cstdlib>
 #include <random>
 #include <regex>
 #include <thread>
@@ -75,8 +78,10 @@ bool is_row_message(const std::string& text)
 
 TEST_F(SwitcherTest, windows_coming_and_going_while_it_lists_and_the_pointer_moves_on_never_end_it_with_an_error)
 {
+    const char* rounds_asked = std::getenv("KIT_CHURN_ROUNDS");  // longer manual runs
+    const int rounds = rounds_asked ? std::atoi(rounds_asked) : 8;
     std::mt19937 random(1);
-    for (int round = 0; round < 8; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         std::vector<Window> steady;
         for (int i = 0; i < 20; ++i)

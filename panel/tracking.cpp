@@ -17,7 +17,7 @@ namespace {
 // Any client may write a list of any length, and every listed id costs
 // round trips (made-up ids on the shown desktop even get records): only
 // this many are looked at. The bar has far fewer usable button slots.
-constexpr std::size_t MAX_LISTED_CLIENTS = 1024;
+constexpr std::size_t MAX_LISTED_CLIENTS = 512;
 
 // The window manager's client list: the first of the two lists that
 // returns data at all. One of another type or format reads as empty, and

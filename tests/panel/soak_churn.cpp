@@ -140,8 +140,9 @@ TEST_F(ChurnSoak, thousands_of_windows_and_hundreds_of_launches_leave_nothing_be
                 publish(live);
         }
         publish(live);
+        ASSERT_TRUE(catches_up()) << "after burst " << burst;
         ASSERT_TRUE(answers_a_click()) << "after burst " << burst;
-        ++launches;
+        launches += 2;
     }
     while (!live.empty()) {
         wm->destroy(live.front());

@@ -438,11 +438,11 @@ public:
 
     pid_t owner_pid(Window w)
     {
-        XResClientIdSpec spec{w, XRES_CLIENT_ID_PID_MASK};
+        XResClientIdSpec query{w, XRES_CLIENT_ID_PID_MASK};
         long count = 0;
         XResClientIdValue* values = nullptr;
         pid_t pid = -1;
-        if (XResQueryClientIds(dpy_, 1, &spec, &count, &values) == Success) {
+        if (XResQueryClientIds(dpy_, 1, &query, &count, &values) == Success) {
             for (long i = 0; i < count; ++i)
                 if (XResGetClientPid(&values[i]) > 0)
                     pid = XResGetClientPid(&values[i]);

@@ -182,11 +182,11 @@ protected:
 
     pid_t owner_pid(XID resource)
     {
-        XResClientIdSpec spec{resource, XRES_CLIENT_ID_PID_MASK};
+        XResClientIdSpec query{resource, XRES_CLIENT_ID_PID_MASK};
         long count = 0;
         XResClientIdValue* values = nullptr;
         pid_t pid = -1;
-        if (XResQueryClientIds(dpy, 1, &spec, &count, &values) == Success) {
+        if (XResQueryClientIds(dpy, 1, &query, &count, &values) == Success) {
             for (long i = 0; i < count; ++i)
                 if (XResGetClientPid(&values[i]) > 0)
                     pid = XResGetClientPid(&values[i]);

@@ -81,13 +81,13 @@ protected:
     }
 
     // A client with a title too long for in-place storage and a hinted icon.
-    Window client(kit_test::TextSpec name)
+    Window client(kit_test::TextValue name)
     {
-        kit_test::ClientSpec spec;
-        spec.name = std::move(name);
-        spec.wm_hints = kit_test::WmHintsSpec{};
-        spec.wm_hints->icon = wm->create_solid_pixmap(32, 32, ds.depth, 3);
-        return wm->create_client(spec);
+        kit_test::ClientSetup setup;
+        setup.name = std::move(name);
+        setup.wm_hints = kit_test::WmHintsSetup{};
+        setup.wm_hints->icon = wm->create_solid_pixmap(32, 32, ds.depth, 3);
+        return wm->create_client(setup);
     }
 
     void track_refusing(Refuse what, Window window)

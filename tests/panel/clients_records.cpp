@@ -19,8 +19,8 @@
 
 namespace {
 
-using kit_test::ClientSpec;
-using kit_test::WmHintsSpec;
+using kit_test::ClientSetup;
+using kit_test::WmHintsSetup;
 
 class ClientRecords : public kit_test::XServerTest {
 protected:
@@ -50,20 +50,20 @@ protected:
         XServerTest::TearDown();
     }
 
-    Window client(ClientSpec spec = {}) { return wm->create_client(spec); }
+    Window client(ClientSetup setup = {}) { return wm->create_client(setup); }
 
-    TrackedWindow* track(const ClientSpec& spec, int active = 0)
+    TrackedWindow* track(const ClientSetup& setup, int active = 0)
     {
-        const Window window = client(spec);
+        const Window window = client(setup);
         track_window(panel, window, active);
         return find_tracked(panel, window);
     }
 
-    std::optional<std::string> title_of(kit_test::TextSpec name)
+    std::optional<std::string> title_of(kit_test::TextValue name)
     {
-        ClientSpec spec;
-        spec.name = std::move(name);
-        return read_title(client(spec));
+        ClientSetup setup;
+        setup.name = std::move(name);
+        return read_title(client(setup));
     }
 
     // Pixmaps the panel's own connection holds on the server.
@@ -77,11 +77,11 @@ protected:
     // A client whose WM_HINTS icon has pixel x | y << 8 at (x, y).
     TrackedWindow* track_patterned_icon(int width, int height)
     {
-        ClientSpec spec;
-        spec.wm_hints = WmHintsSpec{};
-        spec.wm_hints->icon = wm->create_pixmap(width, height, ds.depth,
+        ClientSetup setup;
+        setup.wm_hints = WmHintsSetup{};
+        setup.wm_hints->icon = wm->create_pixmap(width, height, ds.depth,
                                                 [](int x, int y) { return x | y << 8; });
-        return track(spec);
+        return track(setup);
     }
 
     Panel panel;
@@ -113,7 +113,7 @@ bool pixmap_exists(Pixmap pixmap)
 
 TEST_F(ClientRecords, windows_on_another_desktop_get_no_button)
 {
-    ClientSpec on_desktop_1;
+    ClientSetup on_desktop_1;
     on_desktop_1.workspace = 1;
     EXPECT_EQ(track(on_desktop_1), nullptr);
     panel.desktop = 1;
@@ -123,10 +123,10 @@ TEST_F(ClientRecords, windows_on_another_desktop_get_no_button)
 
 TEST_F(ClientRecords, a_window_asking_to_skip_task_bars_gets_no_button)
 {
-    ClientSpec skipping;
+    ClientSetup skipping;
     skipping.win_hints = 4;
     EXPECT_EQ(track(skipping), nullptr);
-    ClientSpec other_hints;
+    ClientSetup other_hints;
     other_hints.win_hints = 1 | 2 | 8;
     EXPECT_NE(track(other_hints), nullptr);
 }
@@ -170,7 +170,7 @@ TEST_F(ClientRecords, buttons_keep_the_order_windows_were_added_and_removal_reli
 
 TEST_F(ClientRecords, a_tracked_window_reports_its_destruction_focus_and_property_changes)
 {
-    ClientSpec iconic;
+    ClientSetup iconic;
     iconic.wm_state = 3;
     TrackedWindow* record = track(iconic);
     ASSERT_NE(record, nullptr);
@@ -241,7 +241,7 @@ TEST_F(ClientRecords, titles_follow_the_name_and_its_encoding)
 
 TEST_F(ClientRecords, an_empty_name_differs_from_a_missing_one)
 {
-    ClientSpec empty;
+    ClientSetup empty;
     empty.name = kit_test::string_text("");
     TrackedWindow* record = track(empty);
     ASSERT_NE(record, nullptr);
@@ -295,11 +295,11 @@ INSTANTIATE_TEST_SUITE_P(Sizes, IconScaling,
 TEST_F(ClientRecords, a_two_colour_icon_is_drawn_in_highlight_and_its_mask_is_copied)
 {
     auto odd = [](int x, int y) { return (x + y) % 3 == 0; };
-    ClientSpec spec;
-    spec.wm_hints = WmHintsSpec{};
-    spec.wm_hints->icon = wm->create_pixmap(32, 32, 1, [](int x, int) { return x % 4 == 0; });
-    spec.wm_hints->mask = wm->create_bitmap(32, 32, odd);
-    TrackedWindow* record = track(spec);
+    ClientSetup setup;
+    setup.wm_hints = WmHintsSetup{};
+    setup.wm_hints->icon = wm->create_pixmap(32, 32, 1, [](int x, int) { return x % 4 == 0; });
+    setup.wm_hints->mask = wm->create_bitmap(32, 32, odd);
+    TrackedWindow* record = track(setup);
     ASSERT_NE(record, nullptr);
 
     XGCValues gc_values{};
@@ -322,9 +322,9 @@ TEST_F(ClientRecords, a_missing_or_freed_hinted_icon_keeps_the_fallback)
     const Pixmap freed = wm->create_solid_pixmap(16, 16, ds.depth, 1);
     wm->free_pixmap(freed);
     for (Pixmap hinted : {static_cast<Pixmap>(None), freed}) {
-        ClientSpec spec;
-        spec.wm_hints = WmHintsSpec{IconPixmapHint, true, hinted};
-        TrackedWindow* record = track(spec);
+        ClientSetup setup;
+        setup.wm_hints = WmHintsSetup{IconPixmapHint, true, hinted};
+        TrackedWindow* record = track(setup);
         ASSERT_NE(record, nullptr);
         EXPECT_EQ(record->icon, ds.fallback_icon);
         EXPECT_EQ(record->icon_mask, ds.fallback_mask);
@@ -339,20 +339,20 @@ TEST_F(ClientRecords, removing_a_button_frees_exactly_the_pixmaps_it_made)
 {
     const Pixmap icon = wm->create_solid_pixmap(24, 24, ds.depth, 5);
     const Pixmap mask = wm->create_bitmap(24, 24, [](int, int) { return true; });
-    ClientSpec hinted, masked, kwm, plain;
-    hinted.wm_hints = WmHintsSpec{};
+    ClientSetup hinted, masked, kwm, plain;
+    hinted.wm_hints = WmHintsSetup{};
     hinted.wm_hints->icon = icon;
-    masked.wm_hints = WmHintsSpec{};
+    masked.wm_hints = WmHintsSetup{};
     masked.wm_hints->icon = icon;
     masked.wm_hints->mask = mask;
     kwm.kwm_win_icon = {icon, mask};
     plain.name = kit_test::string_text("plain");
 
-    const std::vector<std::pair<ClientSpec, int>> cases{
+    const std::vector<std::pair<ClientSetup, int>> cases{
         {hinted, 1}, {masked, 2}, {kwm, 0}, {plain, 0}};
-    for (const auto& [spec, owned] : cases) {
+    for (const auto& [setup, owned] : cases) {
         const int before = panel_pixmaps();
-        TrackedWindow* record = track(spec);
+        TrackedWindow* record = track(setup);
         ASSERT_NE(record, nullptr);
         EXPECT_EQ(panel_pixmaps(), before + owned);
         untrack_window(panel, record->window);
@@ -372,12 +372,12 @@ TEST_F(ClientRecords, a_hundred_windows_come_and_go_without_leaving_pixmaps_or_g
     ASSERT_TRUE(before);
     std::vector<Window> windows;
     for (int i = 0; i < 100; ++i) {
-        ClientSpec spec;
-        spec.wm_hints = WmHintsSpec{};
-        spec.wm_hints->icon = icon;
+        ClientSetup setup;
+        setup.wm_hints = WmHintsSetup{};
+        setup.wm_hints->icon = icon;
         if (i % 2)
-            spec.wm_hints->mask = mask;
-        windows.push_back(client(spec));
+            setup.wm_hints->mask = mask;
+        windows.push_back(client(setup));
         track_window(panel, windows.back(), 0);
     }
     EXPECT_EQ(panel.client_count, 100);

@@ -164,9 +164,9 @@ TEST_F(EwmhOnlyPanel, clients_offering_only_net_wm_icon_show_it_with_transparent
     start_ewmh();
     std::vector<Window> clients;
     for (int side : {16, 32, 48}) {
-        ClientSpec spec;
-        spec.name = string_text("icon");
-        const Window window = wm->create_client(spec);
+        ClientSetup setup;
+        setup.name = string_text("icon");
+        const Window window = wm->create_client(setup);
         std::vector<long> items;
         add_icon_image(items, 8);  // smaller images are passed over
         add_icon_image(items, side);
@@ -187,9 +187,9 @@ TEST_F(EwmhOnlyPanel, clients_offering_only_net_wm_icon_show_it_with_transparent
 TEST_F(EwmhOnlyPanel, an_icon_offered_later_replaces_the_fallback)
 {
     start_ewmh();
-    ClientSpec spec;
-    spec.name = string_text("late");
-    const Window window = wm->create_client(spec);
+    ClientSetup setup;
+    setup.name = string_text("late");
+    const Window window = wm->create_client(setup);
     wm->set_net_client_list({window});
     const unsigned long red = alloc_panel_color(dpy, 0xFFFF, 0, 0);
     const int icon_left = slot(0).left + 2;

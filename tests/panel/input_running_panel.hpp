@@ -100,10 +100,10 @@ protected:
 
     Window add_client(unsigned long icon_colour)
     {
-        ClientSpec spec;
-        spec.name = string_text("xy");
-        spec.kwm_win_icon = {wm->create_solid_pixmap(16, 16, DefaultDepth(dpy, screen), icon_colour), None};
-        return wm->create_client(spec);
+        ClientSetup setup;
+        setup.name = string_text("xy");
+        setup.kwm_win_icon = {wm->create_solid_pixmap(16, 16, DefaultDepth(dpy, screen), icon_colour), None};
+        return wm->create_client(setup);
     }
     std::vector<Window> show_three_clients()
     {

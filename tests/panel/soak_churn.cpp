@@ -46,19 +46,19 @@ protected:
     // hints (which the bar copies and must free), some on another desktop.
     Window new_client(int n)
     {
-        ClientSpec spec;
-        spec.x = 20 + n % 400;
-        spec.y = 20 + n % 300;
-        spec.name = n % 3 ? string_text("client " + std::to_string(n))
+        ClientSetup setup;
+        setup.x = 20 + n % 400;
+        setup.y = 20 + n % 300;
+        setup.name = n % 3 ? string_text("client " + std::to_string(n))
                           : compound_text("\x1b%G\xc3\xa9t\xc3\xa9 " + std::to_string(n));
         if (n % 2) {
-            spec.wm_hints = WmHintsSpec{.icon = icons[n % icons.size()], .mask = n % 4 == 1 ? mask : None};
+            setup.wm_hints = WmHintsSetup{.icon = icons[n % icons.size()], .mask = n % 4 == 1 ? mask : None};
         } else if (n % 5 == 0) {
-            spec.kwm_win_icon = {{icons[0], None}};
+            setup.kwm_win_icon = {{icons[0], None}};
         }
-        spec.workspace = n % 7 == 0 ? 1 : 0;
-        spec.wm_state = 1;
-        return wm->create_client(spec);
+        setup.workspace = n % 7 == 0 ? 1 : 0;
+        setup.wm_state = 1;
+        return wm->create_client(setup);
     }
 
     void publish(const std::deque<Window>& live)
@@ -122,7 +122,7 @@ TEST_F(ChurnSoak, thousands_of_windows_and_hundreds_of_launches_leave_nothing_be
                 wm->map(w);
             }
             if (i % 4 == 0)  // a hinted icon arrives late
-                wm->set_wm_hints(w, WmHintsSpec{.icon = icons[i % icons.size()], .mask = mask});
+                wm->set_wm_hints(w, WmHintsSetup{.icon = icons[i % icons.size()], .mask = mask});
             if (i % 5 == 0)  // sent to another desktop and back
                 wm->set_workspace(w, 2);
         }

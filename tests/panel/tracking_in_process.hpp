@@ -62,11 +62,11 @@ protected:
 
     Window client(const std::string& title = "xy", long desktop = 0)
     {
-        ClientSpec spec;
-        spec.name = string_text(title);
-        spec.workspace = desktop;
-        spec.wm_state = 1;
-        return wm->create_client(spec);
+        ClientSetup setup;
+        setup.name = string_text(title);
+        setup.workspace = desktop;
+        setup.wm_state = 1;
+        return wm->create_client(setup);
     }
 
     void changed(Window window, Atom atom)

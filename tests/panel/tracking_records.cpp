@@ -125,7 +125,7 @@ TEST_F(Tracking, a_hinted_icon_replaces_the_fallback_once_and_later_ones_change_
     root_changed(NetClientList);
     ASSERT_EQ(record(a).icon, ds.fallback_icon);
 
-    WmHintsSpec hints;
+    WmHintsSetup hints;
     hints.icon = wm->create_solid_pixmap(32, 32, DefaultDepth(dpy, screen), 0x00ff00);
     wm->set_wm_hints(a, hints);
     changed(a, XA_WM_HINTS);
@@ -154,7 +154,7 @@ TEST_F(Tracking, a_new_name_is_read_by_the_same_rules_as_the_first)
     EXPECT_EQ(record(a).title, "compound");
     EXPECT_TRUE(repainted(a));
     EXPECT_FALSE(repainted(b));
-    wm->set_name(a, TextSpec{"gr\xc3\xbcn", "UTF8_STRING", 8});
+    wm->set_name(a, TextValue{"gr\xc3\xbcn", "UTF8_STRING", 8});
     changed(a, XA_WM_NAME);
     EXPECT_EQ(record(a).title, "gr\xc3\xbcn");
 

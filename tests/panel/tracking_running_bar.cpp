@@ -33,7 +33,7 @@ TEST_P(FollowingTheWm, a_stream_of_events_for_just_destroyed_windows_leaves_the_
         wm->set_net_client_list(listed);
         wm->set_name(w, compound_text("renamed"));
         wm->set_wm_state(w, IconicState);
-        wm->set_wm_hints(w, WmHintsSpec{});
+        wm->set_wm_hints(w, WmHintsSetup{});
         XSetInputFocus(dpy, w, RevertToNone, CurrentTime);
         XFlush(dpy);
         wm->destroy(w);

@@ -184,35 +184,35 @@ void ScriptedWm::delete_property(Window window, const char* name)
 
 // ---- Clients ------------------------------------------------------------------
 
-Window ScriptedWm::create_client(const ClientSpec& spec)
+Window ScriptedWm::create_client(const ClientSetup& setup)
 {
     Window window;
     {
         std::lock_guard lock(mutex_);
         const int screen = DefaultScreen(dpy_);
-        window = XCreateSimpleWindow(dpy_, root_, spec.x, spec.y, spec.width, spec.height, 0,
+        window = XCreateSimpleWindow(dpy_, root_, setup.x, setup.y, setup.width, setup.height, 0,
                                      BlackPixel(dpy_, screen), WhitePixel(dpy_, screen));
     }
-    if (spec.name)
-        set_name(window, spec.name);
-    if (spec.wm_hints)
-        set_wm_hints(window, spec.wm_hints);
-    if (spec.kwm_win_icon)
-        set_kwm_win_icon(window, spec.kwm_win_icon);
-    if (spec.workspace)
-        set_workspace(window, spec.workspace);
-    if (spec.win_hints)
-        set_win_hints(window, spec.win_hints);
-    if (spec.wm_state)
-        set_wm_state(window, spec.wm_state);
-    if (spec.mapped)
+    if (setup.name)
+        set_name(window, setup.name);
+    if (setup.wm_hints)
+        set_wm_hints(window, setup.wm_hints);
+    if (setup.kwm_win_icon)
+        set_kwm_win_icon(window, setup.kwm_win_icon);
+    if (setup.workspace)
+        set_workspace(window, setup.workspace);
+    if (setup.win_hints)
+        set_win_hints(window, setup.win_hints);
+    if (setup.wm_state)
+        set_wm_state(window, setup.wm_state);
+    if (setup.mapped)
         map(window);
     std::lock_guard lock(mutex_);
     round_trip();
     return window;
 }
 
-void ScriptedWm::set_name(Window client, const std::optional<TextSpec>& name)
+void ScriptedWm::set_name(Window client, const std::optional<TextValue>& name)
 {
     if (!name) {
         delete_property(client, "WM_NAME");
@@ -226,7 +226,7 @@ void ScriptedWm::set_name(Window client, const std::optional<TextSpec>& name)
     round_trip();
 }
 
-void ScriptedWm::set_wm_hints(Window client, const std::optional<WmHintsSpec>& hints)
+void ScriptedWm::set_wm_hints(Window client, const std::optional<WmHintsSetup>& hints)
 {
     if (!hints) {
         delete_property(client, "WM_HINTS");

@@ -32,17 +32,17 @@ namespace kit_test {
 using namespace std::chrono_literals;
 
 // A text property as raw bytes: several strings are separated by NULs.
-struct TextSpec {
+struct TextValue {
     std::string bytes;
     std::string type = "STRING";  // or "COMPOUND_TEXT", "UTF8_STRING", any other
     int format = 8;
 };
-inline TextSpec string_text(std::string bytes) { return {std::move(bytes), "STRING", 8}; }
-inline TextSpec compound_text(std::string bytes) { return {std::move(bytes), "COMPOUND_TEXT", 8}; }
+inline TextValue string_text(std::string bytes) { return {std::move(bytes), "STRING", 8}; }
+inline TextValue compound_text(std::string bytes) { return {std::move(bytes), "COMPOUND_TEXT", 8}; }
 
 // WM_HINTS, written as the 9 items of the protocol. `flags` defaults to
 // IconPixmapHint / IconMaskHint for the pixmaps given (plus InputHint).
-struct WmHintsSpec {
+struct WmHintsSetup {
     std::optional<long> flags;
     bool input = true;
     Pixmap icon = None;
@@ -50,13 +50,13 @@ struct WmHintsSpec {
     long initial_state = 0;
 };
 
-struct ClientSpec {
+struct ClientSetup {
     int x = 100;
     int y = 100;
     int width = 200;
     int height = 100;
-    std::optional<TextSpec> name;  // WM_NAME; nullopt: absent
-    std::optional<WmHintsSpec> wm_hints;
+    std::optional<TextValue> name;  // WM_NAME; nullopt: absent
+    std::optional<WmHintsSetup> wm_hints;
     std::optional<std::pair<Pixmap, Pixmap>> kwm_win_icon;  // icon, mask
     std::optional<long> workspace;  // _WIN_WORKSPACE
     std::optional<long> win_hints;  // _WIN_HINTS
@@ -97,9 +97,9 @@ public:
                            const std::vector<long>& data);
 
     // ---- Clients ----
-    Window create_client(const ClientSpec& spec = {});
-    void set_name(Window client, const std::optional<TextSpec>& name);
-    void set_wm_hints(Window client, const std::optional<WmHintsSpec>& hints);
+    Window create_client(const ClientSetup& setup = {});
+    void set_name(Window client, const std::optional<TextValue>& name);
+    void set_wm_hints(Window client, const std::optional<WmHintsSetup>& hints);
     void set_kwm_win_icon(Window client, const std::optional<std::pair<Pixmap, Pixmap>>& icon);
     void set_workspace(Window client, std::optional<long> desktop);
     void set_win_hints(Window client, std::optional<long> hints);

@@ -62,7 +62,7 @@ TEST_F(Harness, scripted_clients_carry_the_properties_asked_for)
     const Pixmap mask = wm.create_bitmap(48, 48, [](int x, int y) { return x == y; });
     const std::string two_names("first\0second", 12);
     const Window client = wm.create_client({.name = compound_text(two_names),
-                                            .wm_hints = WmHintsSpec{.icon = icon, .mask = mask},
+                                            .wm_hints = WmHintsSetup{.icon = icon, .mask = mask},
                                             .kwm_win_icon = std::pair{icon, mask},
                                             .workspace = 2,
                                             .win_hints = 4,
@@ -97,7 +97,7 @@ TEST_F(Harness, scripted_clients_carry_the_properties_asked_for)
     EXPECT_EQ(bits->at(5, 6), 0ul);
 
     // Raw odd data, then gone.
-    wm.set_name(client, TextSpec{.bytes = "ab", .type = "INTEGER", .format = 8});
+    wm.set_name(client, TextValue{.bytes = "ab", .type = "INTEGER", .format = 8});
     EXPECT_EQ(atom_name(dpy, property_bytes(dpy, client, "WM_NAME")->type), "INTEGER");
     wm.set_name(client, std::nullopt);
     EXPECT_FALSE(property_bytes(dpy, client, "WM_NAME"));

@@ -119,14 +119,14 @@ protected:
     Window client(std::optional<std::string> name, std::optional<long> state = NORMAL,
                   int x = 600, int y = 400)
     {
-        ClientSpec spec;
-        spec.x = x;
-        spec.y = y;
+        ClientSetup setup;
+        setup.x = x;
+        setup.y = y;
         if (name)
-            spec.name = string_text(*name);
-        spec.wm_state = state;
-        spec.mapped = state != ICONIC;
-        return wm->create_client(spec);
+            setup.name = string_text(*name);
+        setup.wm_state = state;
+        setup.mapped = state != ICONIC;
+        return wm->create_client(setup);
     }
 
     // A plain window inside `parent`, with a name and WM_STATE when given.

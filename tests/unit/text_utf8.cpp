@@ -92,7 +92,7 @@ FaceMetrics two_row_face()
 TEST(UnicodeCut, missing_characters_show_the_default_glyph_and_the_cut_keeps_whole_ones)
 {
     const FaceMetrics face = two_row_face();
-    EXPECT_EQ(glyph_for(face, U'é'), 0xE9);
+    EXPECT_EQ(glyph_for(face, U'\u00E9'), 0xE9);
     EXPECT_EQ(glyph_for(face, 0x100), 0x100);
     for (char32_t missing : {char32_t{0x101}, char32_t{0x41F}, char32_t{0x1F600}, char32_t{0x10}})
         EXPECT_EQ(glyph_for(face, missing), 0) << std::hex << static_cast<unsigned>(missing);

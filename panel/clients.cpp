@@ -66,6 +66,8 @@ std::optional<FetchedText> fetch_text(Window window, Atom property)
 
 std::optional<std::string> wm_name_title(Window window, TitleKind* kind)
 {
+    if (kind)
+        *kind = {};  // also for no title: a later WM_NAME must not be ignored
     const auto wm_name = fetch_text(window, XA_WM_NAME);
     if (!wm_name)
         return std::nullopt;

@@ -142,26 +142,40 @@ struct XFreeDeleter {
     void operator()(void* data) const { XFree(data); }
 };
 
-// A property read whole, whatever its type; released with the holder.
-struct FetchedText {
+// A property read whole; its data is released with the holder.
+struct Fetched {
     std::unique_ptr<unsigned char, XFreeDeleter> data;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+};
+
+Fetched fetch_whole(Window window, Atom property, Atom required_type)
+{
+    Fetched fetched;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(switcher.display, window, property, 0, 0x7fffffff, False, required_type,
+                       &fetched.type, &fetched.format, &fetched.count, &after, &data);
+    fetched.data.reset(data);
+    return fetched;
+}
+
+// A text property of any type, with the data it came with.
+struct FetchedText {
+    Fetched fetched;
     PropertyText value;
 };
 
 std::optional<FetchedText> read_text(Window window, Atom property)
 {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(switcher.display, window, property, 0, 0x7fffffff, False, AnyPropertyType,
-                       &type, &format, &count, &after, &data);
-    if (!data)
+    Fetched fetched = fetch_whole(window, property, AnyPropertyType);
+    if (!fetched.data)
         return std::nullopt;
-    FetchedText text{std::unique_ptr<unsigned char, XFreeDeleter>(data), {type, format, {}}};
-    text.value.bytes = std::string_view(reinterpret_cast<const char*>(data), delivered_bytes(format, count));
-    return text;
+    const std::string_view bytes(reinterpret_cast<const char*>(fetched.data.get()),
+                                 delivered_bytes(fetched.format, fetched.count));
+    const PropertyText value{fetched.type, fetched.format, bytes};
+    return FetchedText{std::move(fetched), value};
 }
 
 // The window's name by the panel's rules: its _NET_WM_NAME where that holds
@@ -193,21 +207,11 @@ void window_label(Window window, Label& label)
 // The format-32 items of a property of the given type; empty when absent.
 std::vector<long> read_items(Window window, Atom property, Atom type)
 {
-    Atom actual_type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(switcher.display, window, property, 0, 0x7fffffff, False, type,
-                       &actual_type, &format, &count, &after, &data);
-    std::vector<long> items;
-    if (data && format == 32) {
-        const long* longs = reinterpret_cast<const long*>(data);
-        items.assign(longs, longs + count);
-    }
-    if (data)
-        XFree(data);
-    return items;
+    const Fetched fetched = fetch_whole(window, property, type);
+    if (!fetched.data || fetched.format != 32)
+        return {};
+    const long* items = reinterpret_cast<const long*>(fetched.data.get());
+    return std::vector<long>(items, items + fetched.count);
 }
 
 bool holds_atom(const std::vector<long>& items, Atom atom)

@@ -95,6 +95,17 @@ TEST_F(Tracking, a_net_wm_name_change_repaints_and_its_deletion_brings_back_the_
     wm->set_name(a, compound_text("caf\xE9"));
     changed(a, XA_WM_NAME);
     EXPECT_EQ(record(a).title, "caf\xC3\xA9");
+
+    // With neither name the button has no title, and the next WM_NAME shows.
+    wm->set_bytes_property(a, "_NET_WM_NAME", "UTF8_STRING", GREEK);
+    changed(a, ds.atoms[NetWmName]);
+    wm->delete_property(a, "_NET_WM_NAME");
+    wm->set_name(a, std::nullopt);
+    changed(a, ds.atoms[NetWmName]);
+    EXPECT_FALSE(record(a).title.has_value());
+    wm->set_name(a, string_text("back"));
+    changed(a, XA_WM_NAME);
+    EXPECT_EQ(record(a).title, "back");
 }
 
 }  // namespace

@@ -489,7 +489,8 @@ bool on_key_press(XKeyEvent& key)
 // ---- Grabs ----------------------------------------------------------------
 
 // How long grabs held by another client are asked for again: a hot-key
-// program may still hold the keyboard while the key that started us is down.
+// program may still hold the keyboard while the key that started the
+// switcher is down.
 constexpr auto GRAB_PATIENCE = std::chrono::seconds(1);
 constexpr auto GRAB_RETRY = std::chrono::milliseconds(20);
 

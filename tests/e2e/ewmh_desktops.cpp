@@ -1,6 +1,7 @@
 // The panel under window managers that speak only EWMH (Openbox and IceWM,
 // with the configurations the demo uses) and real clients: xterm, xclock,
-// xeyes, xlogo, and a Tk window whose only icon is a _NET_WM_ICON.
+// xeyes, xlogo, and a Tk window whose only icon is a _NET_WM_ICON; the
+// switcher started by a real hot-key program, xbindkeys.
 // Window managers are slow to start and to end, so every wait is generous
 // and waits on what the server shows, never on time alone.
 #include "kit_test.hpp"
@@ -12,6 +13,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XRes.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -21,6 +23,7 @@
 #include <set>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace kit_test;
@@ -318,10 +321,14 @@ protected:
 
     // Whether the bar follows the panel's skip rule: older hints where the
     // window has them, else the EWMH state and type.
-    bool left_off_bar(Window window)
+    bool left_off_bar(Window window) { return asks_to_be_left_out(window, 4); }
+
+    // The older hints' skip bit (4: the task bar, 2: window lists) where
+    // the window has them, else the EWMH skip-taskbar state, dock and desktop types.
+    bool asks_to_be_left_out(Window window, long skip_bit)
     {
         if (const auto hints = property32(dpy, window, "_WIN_HINTS"); hints && !hints->items.empty())
-            return hints->items[0] & 4;
+            return hints->items[0] & skip_bit;
         const auto has = [&](const char* property, const char* value) {
             const auto items = property32(dpy, window, property);
             const long wanted = static_cast<long>(atom(dpy, value));
@@ -408,6 +415,32 @@ protected:
     }
 
     std::optional<Geometry> frame_geometry(Window window) { return geometry(dpy, frame_of(window)); }
+
+    // The windows the pop-up lists, in its order: those with a non-zero
+    // WM_STATE, depth first from the root without looking inside one, less
+    // the pop-up and those that ask to stay out of window lists.
+    std::vector<Window> switcher_rows(Window popup)
+    {
+        std::vector<Window> rows;
+        std::function<void(Window)> walk = [&](Window window) {
+            if (wm_state(window) > 0) {
+                if (window != popup && !asks_to_be_left_out(window, 2))
+                    rows.push_back(window);
+                return;
+            }
+            Window root_return, parent;
+            Window* children = nullptr;
+            unsigned count = 0;
+            if (!XQueryTree(dpy, window, &root_return, &parent, &children, &count))
+                return;
+            for (unsigned i = 0; i < count; ++i)
+                walk(children[i]);
+            if (children)
+                XFree(children);
+        };
+        walk(root);
+        return rows;
+    }
 
     // Asks the window manager to move the window to a desktop, as a pager
     // asks for it.
@@ -828,6 +861,64 @@ TEST_P(EwmhDesktop, titles_in_every_script_show_as_written_on_the_bar_and_in_the
     }
     XFreeFont(dpy, bar_cut);
     XFreeFont(dpy, fixed_cut);
+}
+
+// A hot-key program holds the keyboard while its key is down, and starts
+// the pop-up then: the pop-up waits for the keyboard, and is worked from
+// it under the window manager once the key is let go.
+TEST_P(EwmhDesktop, the_switcher_started_by_a_hot_key_is_worked_from_the_keyboard)
+{
+    start_desktop();
+    ASSERT_FALSE(HasFatalFailure());
+    home_->write_file("xbindkeysrc", "\"" + program_path("switcher") + " 2>" + home_->file("said") +
+                                         "; echo $? >" + home_->file("status") + "\"\n" +
+                                         "  Control+Shift + F9\n");
+    ProgramOptions o = options();
+    // Line-buffered: it says it is ready once its keys are grabbed.
+    o.args = {"-oL", "/usr/bin/xbindkeys", "-n", "-v", "-f", home_->file("xbindkeysrc")};
+    Program hot_keys("/usr/bin/stdbuf", o);
+    ASSERT_TRUE(wait_until([&] { return hot_keys.stdout_text().find("starting loop") != std::string::npos; }, SLOW))
+        << hot_keys.stdout_text() << hot_keys.stderr_text();
+
+    // Held keys do not repeat here, or each repeat would start another pop-up.
+    XAutoRepeatOff(dpy);
+    move_pointer(dpy, 600, 200);
+    for (KeySym key : {XK_Control_L, XK_Shift_L, XK_F9})
+        press_key(dpy, key);
+    std::optional<Window> popup;
+    ASSERT_TRUE(wait_until([&] {
+        popup = listed_client("vokSwitch");
+        const auto where = popup ? geometry(dpy, *popup) : std::nullopt;
+        return where && where->viewable();
+    }, SLOW)) << hot_keys.stderr_text();
+    EXPECT_TRUE(keyboard_grabbed_elsewhere(dpy)) << "the hot-key program no longer holds the keyboard";
+    std::this_thread::sleep_for(500ms);  // the keys held half a second with the pop-up open
+    for (KeySym key : {XK_F9, XK_Shift_L, XK_Control_L})
+        release_key(dpy, key);
+
+    std::vector<Window> rows;
+    ASSERT_TRUE(wait_until([&] {
+        rows = switcher_rows(*popup);
+        const auto where = geometry(dpy, *popup);
+        return where && where->height == 12 * static_cast<int>(rows.size()) + 5;
+    }, SLOW)) << "the pop-up does not list " << rows.size() << " windows";
+    const auto at = std::find(rows.begin(), rows.end(), xclock_);
+    ASSERT_NE(at, rows.end());
+    const int row = static_cast<int>(at - rows.begin()) + 1;
+    ASSERT_TRUE(wait_until([&] { return keyboard_grabbed_elsewhere(dpy); }, SLOW))
+        << "the pop-up never took the keyboard";
+    for (int i = 0; i < row; ++i)
+        tap_key(dpy, XK_Down);
+    tap_key(dpy, XK_Return);
+
+    ASSERT_TRUE(wait_until([&] { return !home_->read_file("status").value_or("").empty(); }, SLOW));
+    EXPECT_EQ(home_->read_file("status"), "0\n");
+    EXPECT_EQ(home_->read_file("said"), "raising " + std::to_string(row));
+    // IceWM leaves other clients' restacking requests undone, for a click
+    // on the pop-up as for a key.
+    if (GetParam() == WindowManager::Openbox) {
+        EXPECT_TRUE(wait_until([&] { return raised_above_others(xclock_, {xterm_, xeyes_}); }, SLOW));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(RealWindowManagers, EwmhDesktop,

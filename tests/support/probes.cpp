@@ -272,16 +272,6 @@ bool keyboard_grabbed_elsewhere(Display* dpy)
     return status == AlreadyGrabbed;
 }
 
-bool pointer_grabbed_elsewhere(Display* dpy)
-{
-    const int status = XGrabPointer(dpy, DefaultRootWindow(dpy), False, ButtonPressMask,
-                                    GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-    if (status == GrabSuccess)
-        XUngrabPointer(dpy, CurrentTime);
-    XSync(dpy, False);
-    return status == AlreadyGrabbed;
-}
-
 long all_event_masks(Display* dpy, Window window)
 {
     XWindowAttributes attributes;

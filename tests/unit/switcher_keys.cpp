@@ -1,102 +1,69 @@
-// The switcher's keys, without a server: which row a key sequence
-// highlights or chooses, and what closes the list.
+// The switcher's key rules, without a server: what a key sequence
+// highlights or chooses, and where a press falls.
 #include "keys.hpp"
 #include "labels.hpp"
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <map>
+#include <string>
 #include <tuple>
-#include <vector>
 
 namespace {
 
-struct Stroke {
-    unsigned long keysym;
-    bool shift = false;
-};
+// Keys by letter: D Down, U Up, T Tab, S Shift-Tab, L ISO_Left_Tab, R Return,
+// K KP_Enter, E Escape, k KP_3, a the letter, n a key without a keysym.
+const std::map<char, unsigned long> KEYSYMS = {
+    {'D', XK_Down}, {'U', XK_Up},       {'T', XK_Tab},    {'S', XK_Tab}, {'L', XK_ISO_Left_Tab},
+    {'R', XK_Return}, {'K', XK_KP_Enter}, {'E', XK_Escape}, {'k', XK_KP_3}, {'a', XK_a}, {'n', 0}};
 
-// The keys pressed one after another from no highlight, as the pop-up
-// takes them: it ends at the first key that chooses or closes.
-KeyOutcome after_keys(const std::vector<Stroke>& strokes, int entry_count)
+// The keys one after another, as the pop-up takes them: the first that
+// chooses or closes ends it.
+KeyOutcome after_keys(const std::string& keys, int entry_count, int highlighted)
 {
-    KeyOutcome outcome;
-    for (const Stroke& stroke : strokes) {
-        outcome = after_key(stroke.keysym, stroke.shift, outcome.row, entry_count);
-        if (outcome.action != KeyOutcome::Stay)
-            break;
+    KeyOutcome outcome{KeyOutcome::Stay, highlighted};
+    for (std::size_t i = 0; i < keys.size() && outcome.action == KeyOutcome::Stay; ++i) {
+        const char key = keys[i];
+        const unsigned long keysym = std::isdigit(key) ? XK_0 + (key - '0') : KEYSYMS.at(key);
+        outcome = after_key(keysym, key == 'S', outcome.row, entry_count);
     }
     return outcome;
 }
 
-constexpr KeyOutcome highlight(int row) { return {KeyOutcome::Stay, row}; }
-constexpr KeyOutcome choose(int row) { return {KeyOutcome::Choose, row}; }
-constexpr KeyOutcome CLOSE{KeyOutcome::Close, 0};
-
-TEST(SwitcherKeys, sequences_highlight_and_choose_rows)
+TEST(SwitcherKeys, sequences_highlight_choose_and_close)
 {
-    const Stroke down{XK_Down}, up{XK_Up}, tab{XK_Tab}, shift_tab{XK_Tab, true},
-        left_tab{XK_ISO_Left_Tab}, enter{XK_Return}, kp_enter{XK_KP_Enter}, escape{XK_Escape};
+    constexpr auto STAY = KeyOutcome::Stay, CHOOSE = KeyOutcome::Choose, CLOSE = KeyOutcome::Close;
     const struct {
-        std::vector<Stroke> strokes;
+        const char* keys;
         int entry_count;
+        int highlighted;  // before the keys; 7 is off a list of 3
         KeyOutcome outcome;
     } cases[] = {
-        {{down}, 3, highlight(1)},
-        {{down, down, enter}, 3, choose(2)},
-        {{down, down, down, down}, 3, highlight(1)},  // wraps at the end
-        {{tab, tab, kp_enter}, 3, choose(2)},
-        {{up}, 3, highlight(3)},                       // from none, the last row
-        {{down, up}, 3, highlight(3)},                 // wraps at the top
-        {{up, up, up, up}, 3, highlight(3)},
-        {{shift_tab}, 3, highlight(3)},
-        {{left_tab, left_tab}, 3, highlight(2)},
-        {{{XK_ISO_Left_Tab, true}}, 3, highlight(3)},
-        {{down, down, {XK_1}}, 3, choose(1)},
-        {{{XK_3}}, 3, choose(3)},
-        {{{XK_KP_3}}, 3, choose(3)},
-        {{{XK_9}}, 9, choose(9)},
-        {{down, escape}, 3, CLOSE},
-        {{escape}, 0, CLOSE},
-        {{down, down}, 1, highlight(1)},
-        {{up}, 1, highlight(1)},
-        // Nothing to choose: the highlight stays where it was.
-        {{enter}, 3, highlight(0)},
-        {{down, {XK_4}}, 3, highlight(1)},
-        {{down, {XK_0}, {XK_KP_0}, {XK_a}, {XK_F1}, {XK_Left}, {0 /* NoSymbol */}}, 3, highlight(1)},
-        {{down, {XK_Return, true}}, 3, choose(1)},  // Shift changes nothing else
-        // An empty list has no rows to highlight or choose.
-        {{down, up, tab, shift_tab, enter, {XK_1}}, 0, highlight(0)},
-        // A count past the table: only the table's rows.
-        {{up}, 100000, highlight(ENTRY_SLOTS - 1)},
-        {{down}, -5, highlight(0)},
+        {"D", 3, 0, {STAY, 1}},     {"DDR", 3, 0, {CHOOSE, 2}}, {"DDDD", 3, 0, {STAY, 1}},
+        {"TTK", 3, 0, {CHOOSE, 2}}, {"U", 3, 0, {STAY, 3}},     {"DU", 3, 0, {STAY, 3}},
+        {"S", 3, 0, {STAY, 3}},     {"LL", 3, 0, {STAY, 2}},    {"DD1", 3, 0, {CHOOSE, 1}},
+        {"k", 3, 0, {CHOOSE, 3}},   {"9", 9, 0, {CHOOSE, 9}},   {"DE", 3, 0, {CLOSE, 0}},
+        {"E", 0, 0, {CLOSE, 0}},    {"DD", 1, 0, {STAY, 1}},    {"U", 1, 0, {STAY, 1}},
+        // Nothing to choose, or a key it does not use: the highlight stays.
+        {"R", 3, 0, {STAY, 0}},     {"D4", 3, 0, {STAY, 1}},    {"D0an", 3, 0, {STAY, 1}},
+        {"DUTSR1", 0, 0, {STAY, 0}},
+        // Only rows of the table, and of the list as it is now.
+        {"U", 100000, 0, {STAY, ENTRY_SLOTS - 1}}, {"D", -5, 0, {STAY, 0}},
+        {"R", 3, 7, {STAY, 0}},     {"D", 3, 7, {STAY, 1}},     {"U", 3, 7, {STAY, 3}},
     };
-    for (const auto& [strokes, entry_count, outcome] : cases) {
-        const KeyOutcome got = after_keys(strokes, entry_count);
-        EXPECT_EQ(got.action, outcome.action) << strokes.size() << " keys on " << entry_count << " rows";
-        EXPECT_EQ(got.row, outcome.row) << strokes.size() << " keys on " << entry_count << " rows";
-    }
+    for (const auto& [keys, entry_count, highlighted, outcome] : cases)
+        EXPECT_EQ(after_keys(keys, entry_count, highlighted), outcome) << keys << " on " << entry_count;
 }
 
-TEST(SwitcherKeys, a_highlight_left_past_a_shorter_list_counts_as_none)
-{
-    EXPECT_EQ(after_key(XK_Return, false, 7, 3), highlight(0));
-    EXPECT_EQ(after_key(XK_Down, false, 7, 3), highlight(1));
-    EXPECT_EQ(after_key(XK_Up, false, 7, 3), highlight(3));
-    EXPECT_EQ(after_key(XK_a, false, 7, 3), highlight(0));
-    EXPECT_EQ(after_key(XK_Return, false, -1, 3), highlight(0));
-}
-
-TEST(SwitcherPress, presses_on_the_inside_or_the_border_are_on_the_pop_up)
+TEST(SwitcherPress, the_border_is_on_the_pop_up_and_a_pixel_further_is_not)
 {
     // A 60 by 41 inside with a 1-pixel border spans -1 to 60 and -1 to 41.
-    for (const auto& [x, y, on] : {std::tuple{0, 0, true}, {-1, -1, true}, {60, 41, true},
-                                   {-2, 20, false}, {61, 20, false}, {30, -2, false},
-                                   {30, 42, false}, {-2147483647 - 1, 0, false},
-                                   {2147483647, 2147483647, false}})
+    for (const auto& [x, y, on] : {std::tuple{-1, -1, true}, {60, 41, true}, {-2, 20, false},
+                                   {61, 20, false}, {30, -2, false}, {30, 42, false},
+                                   {-2147483647 - 1, 0, false}, {2147483647, 2147483647, false}})
         EXPECT_EQ(press_is_on_popup(x, y, 60, 41, 1), on) << x << ", " << y;
-    EXPECT_FALSE(press_is_on_popup(0, 0, 0, 0, 0));
-    EXPECT_TRUE(press_is_on_popup(-5, 2147483647, 10, 4294967295u, 5));
 }
 
 }  // namespace

@@ -15,10 +15,10 @@ struct KeyOutcome {
     friend bool operator==(const KeyOutcome&, const KeyOutcome&) = default;
 };
 
-// The outcome of the key `keysym` (an X keysym) on a list of entry_count rows of which row
-// `highlighted` is highlighted (0, or a row off the list: none). `shift`
-// says whether Shift was held, for keyboard maps that give Shift-Tab no
-// keysym of its own. Down and Tab highlight the next row, Up and Shift-Tab
+// The outcome of the X keysym `keysym` on a list of entry_count rows of
+// which row `highlighted` is highlighted (0, or a row off the list: none).
+// `shift` says whether Shift was held, for keyboard maps that give
+// Shift-Tab no keysym of its own. Down and Tab highlight the next row, Up and Shift-Tab
 // the previous one, both wrapping; Return and KP_Enter choose the
 // highlighted row, the digits 1 to 9 their row; Escape closes. Other keys,
 // and keys naming no listed row, leave everything as it is.

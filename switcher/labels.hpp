@@ -1,4 +1,5 @@
-// Pure rules of the switcher: labels, click rows and the pop-up's size.
+// Pure rules of the switcher: labels, click rows and presses, the highlight
+// band and the pop-up's size.
 // Plain values in and out, no X, so the tests call them without a server.
 #pragma once
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "xtest_input.hpp"
+#include "other_tray.hpp"
 #include "probes.hpp"
 #include "program.hpp"
 #include "scripted_wm.hpp"

@@ -7,6 +7,7 @@
 #include "look.hpp"
 
 #include <X11/Xatom.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <algorithm>
 #include <array>
@@ -57,8 +58,12 @@ struct DockedIcon {
 
 struct Tray {
     std::array<Atom, TRAY_ATOM_COUNT> atoms{};
-    Window selection_window = None;  // ours; owns the selection when `owning`
+    // Ours while we hold the selection (or try to take it). Icons watch it:
+    // its end tells them to look for the next tray.
+    Window selection_window = None;
     bool owning = false;
+    // The server can leave icons unmapped at the root when the bar dies.
+    bool unmapping_save_set = false;
     Window watched_owner = None;  // another tray's selection window
     // In the order they asked to be shown: the first ones get the slots.
     std::vector<DockedIcon> icons;
@@ -179,6 +184,21 @@ void forget_icon(Window window)
 
 // ---- The selection --------------------------------------------------------
 
+Window create_selection_window()
+{
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.event_mask = PropertyChangeMask | StructureNotifyMask;
+    const Window window =
+        XCreateWindow(ds.display, ds.root, -1, -1, 1, 1, 0, CopyFromParent, InputOutput,
+                      CopyFromParent, CWOverrideRedirect | CWEventMask, &attributes);
+    // Icons draw in the default visual, over the bar's own background.
+    long visual = static_cast<long>(XVisualIDFromVisual(DefaultVisual(ds.display, ds.screen)));
+    XChangeProperty(ds.display, window, tray.atoms[TrayVisual], XA_VISUALID, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&visual), 1);
+    return window;
+}
+
 // A server time stamp, as the selection needs: the time of a property
 // change on our own window (which also states the tray's orientation).
 // After the round trip its notice is queued, unless the window has gone:
@@ -194,7 +214,8 @@ std::optional<Time> fresh_timestamp()
     return event.xproperty.time;
 }
 
-void announce(Time time)
+// The MANAGER message: `owner` holds the tray selection since `time`.
+void announce(Time time, Window owner)
 {
     XEvent event{};
     event.xclient.type = ClientMessage;
@@ -203,22 +224,27 @@ void announce(Time time)
     event.xclient.format = 32;
     event.xclient.data.l[0] = static_cast<long>(time);
     event.xclient.data.l[1] = static_cast<long>(tray.atoms[TraySelection]);
-    event.xclient.data.l[2] = static_cast<long>(tray.selection_window);
+    event.xclient.data.l[2] = static_cast<long>(owner);
     XSendEvent(ds.display, ds.root, False, StructureNotifyMask, &event);
     XFlush(ds.display);
 }
 
 bool take_selection()
 {
+    if (tray.selection_window == None)
+        tray.selection_window = create_selection_window();
     const std::optional<Time> time = fresh_timestamp();
-    if (!time)
+    if (time)
+        XSetSelectionOwner(ds.display, tray.atoms[TraySelection], tray.selection_window, *time);
+    if (!time ||
+        XGetSelectionOwner(ds.display, tray.atoms[TraySelection]) != tray.selection_window) {
+        XDestroyWindow(ds.display, tray.selection_window);
+        tray.selection_window = None;
         return false;
-    XSetSelectionOwner(ds.display, tray.atoms[TraySelection], tray.selection_window, *time);
-    if (XGetSelectionOwner(ds.display, tray.atoms[TraySelection]) != tray.selection_window)
-        return false;
+    }
     tray.owning = true;
     tray.watched_owner = None;
-    announce(*time);
+    announce(*time, tray.selection_window);
     return true;
 }
 
@@ -243,10 +269,15 @@ void claim_tray(const Panel& panel)
     }
 }
 
-// The selection is gone: every icon goes back to the root, the tray closes.
+// The selection is gone: the tray's window goes first (icons wait for its
+// end before they look for the next tray), then every icon the next tray
+// has not taken yet goes back to the root, and the tray closes.
 void let_icons_go(Panel& panel)
 {
     tray.owning = false;
+    if (tray.selection_window != None)
+        XDestroyWindow(ds.display, tray.selection_window);
+    tray.selection_window = None;
     // No icon may change hands between the look at its parent and the move.
     XGrabServer(ds.display);
     for (const DockedIcon& icon : tray.icons)
@@ -255,21 +286,6 @@ void let_icons_go(Panel& panel)
     XFlush(ds.display);
     tray.icons.clear();
     relayout_tray(panel);
-}
-
-Window create_selection_window()
-{
-    XSetWindowAttributes attributes{};
-    attributes.override_redirect = True;
-    attributes.event_mask = PropertyChangeMask | StructureNotifyMask;
-    const Window window =
-        XCreateWindow(ds.display, ds.root, -1, -1, 1, 1, 0, CopyFromParent, InputOutput,
-                      CopyFromParent, CWOverrideRedirect | CWEventMask, &attributes);
-    // Icons draw in the default visual, over the bar's own background.
-    long visual = static_cast<long>(XVisualIDFromVisual(DefaultVisual(ds.display, ds.screen)));
-    XChangeProperty(ds.display, window, tray.atoms[TrayVisual], XA_VISUALID, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(&visual), 1);
-    return window;
 }
 
 // ---- Docking --------------------------------------------------------------
@@ -322,7 +338,12 @@ void dock_icon(Panel& panel, Window window, long time)
         select_events(panel, window, NoEventMask);
         return;
     }
-    XAddToSaveSet(ds.display, window);
+    // Should the bar die, the icon survives it, at the root. Unmapped there,
+    // no window manager frames it before the next tray takes it.
+    if (tray.unmapping_save_set)
+        XFixesChangeSaveSet(ds.display, window, SetModeInsert, SaveSetRoot, SaveSetUnmap);
+    else
+        XAddToSaveSet(ds.display, window);
     XWindowChanges size{};
     size.width = size.height = ICON_SIZE;
     XConfigureWindow(ds.display, window, CWWidth | CWHeight | CWBorderWidth, &size);
@@ -344,7 +365,9 @@ void init_tray(Panel& panel)
     };
     XInternAtoms(ds.display, const_cast<char**>(names), TRAY_ATOM_COUNT, False,
                  tray.atoms.data());
-    tray.selection_window = create_selection_window();
+    int event_base = 0;
+    int error_base = 0;
+    tray.unmapping_save_set = XFixesQueryExtension(ds.display, &event_base, &error_base);
     claim_tray(panel);
 }
 
@@ -364,6 +387,12 @@ void on_tray_selection_clear(Panel& panel, const XSelectionClearEvent& event)
         event.selection != tray.atoms[TraySelection])
         return;
     let_icons_go(panel);
+    // Icons bound to our window heed an announcement only once they have
+    // seen that window go (GTK's do), and the new tray's came before: it
+    // is repeated for them.
+    const Window owner = XGetSelectionOwner(ds.display, tray.atoms[TraySelection]);
+    if (owner != None)
+        announce(event.time, owner);
     claim_tray(panel);
 }
 
@@ -458,7 +487,7 @@ void on_tray_destroy(Panel& panel, Window window)
         claim_tray(panel);
     } else if (window == tray.selection_window) {
         // Destroyed by another client: the selection went with it.
-        tray.selection_window = create_selection_window();
+        tray.selection_window = None;
         if (tray.owning)
             let_icons_go(panel);
         claim_tray(panel);

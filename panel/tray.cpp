@@ -456,8 +456,14 @@ void on_tray_configure(Panel&, const XConfigureEvent& event)
     DockedIcon* icon = find_icon(event.window);
     if (!icon)
         return;
-    const bool placed = icon->slot < 0 || (event.x == icon->left && event.y == TRAY_ICON_TOP);
-    if (placed && event.width == ICON_SIZE && event.height == ICON_SIZE && event.border_width == 0)
+    const bool placed = event.x == icon->left && event.y == TRAY_ICON_TOP;
+    const bool sized = event.width == ICON_SIZE && event.height == ICON_SIZE && event.border_width == 0;
+    if (placed && sized)
+        return;
+    // Without a slot it may lie anywhere until it gets one.
+    if (icon->slot < 0 && !placed)
+        icon->left = INT_MIN;
+    if (icon->slot < 0 && sized)
         return;
     // One answer per change the client makes: a client that fights keeps
     // the bar no busier than itself.

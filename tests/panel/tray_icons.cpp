@@ -81,10 +81,16 @@ TEST_F(TrayIcons, icons_dock_left_of_the_clock_close_up_when_one_leaves_and_outl
     EXPECT_EQ(atom_name(dpy, visual->type), "VISUALID");
     EXPECT_EQ(visual->items, std::vector<long>{static_cast<long>(XVisualIDFromVisual(DefaultVisual(dpy, screen)))});
 
+    // Eight client buttons share 837 - 60 columns; the last reaches into the tray.
+    std::vector<Window> clients;
+    for (int i = 0; i < 8; ++i)
+        clients.push_back(add_client(BLUE));
+    wm->set_net_client_list(clients);
     const Window a = icon(), b = icon(), c = icon();
     for (Window w : {a, b, c})
         request_dock(dpy, w);
     ASSERT_TRUE(wait_until([&] { return in_slot(a, 0) && in_slot(b, 1) && in_slot(c, 2) && tray_shows(3); }));
+    EXPECT_EQ(pixel(dpy, bar, 148 + 7 * 97 + 5, 12), BLUE);  // the last button's icon
     XEvent notify{};
     ASSERT_TRUE(XCheckTypedWindowEvent(dpy, a, ClientMessage, &notify));
     EXPECT_EQ(atom_name(dpy, notify.xclient.message_type), "_XEMBED");

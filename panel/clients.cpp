@@ -22,7 +22,7 @@ constexpr long SKIP_TASKBAR_BIT = 4;
 // The one request for a whole property; `format` reports what the data
 // holds, which only the typed reader needs.
 unsigned char* get_whole_property(Window window, Atom property, Atom required_type,
-                                  unsigned long* item_count, int* format)
+                                  unsigned long* item_count, int* format, Atom* type = nullptr)
 {
     Atom actual_type = None;
     int actual_format = 0;
@@ -35,6 +35,8 @@ unsigned char* get_whole_property(Window window, Atom property, Atom required_ty
         *item_count = items;
     if (format)
         *format = actual_format;
+    if (type)
+        *type = actual_type;
     return data;
 }
 
@@ -43,32 +45,36 @@ struct XFreeDeleter {
 };
 using XData = std::unique_ptr<unsigned char, XFreeDeleter>;
 
-struct StringListDeleter {
-    void operator()(char** list) const { XFreeStringList(list); }
+// A text property fetched whole, whatever its type; its data is released
+// with the holder.
+struct FetchedText {
+    XData data;
+    PropertyText value;
 };
-using XStringList = std::unique_ptr<char*, StringListDeleter>;
 
-// The title from a WM_NAME text property whose value the caller releases.
-std::string title_from_text(XTextProperty& text)
+std::optional<FetchedText> fetch_text(Window window, Atom property)
 {
-    if (!text.value || text.nitems == 0)
-        return std::string();
-    // Bounded by nitems: whatever the format, the buffer holds at least
-    // that many bytes.
-    const char* bytes = reinterpret_cast<const char*>(text.value);
-    const std::size_t length = strnlen(bytes, text.nitems);
-    if (text.encoding == XA_STRING)
-        return std::string(bytes, length);
+    Atom type = None;
+    unsigned long items = 0;
+    int format = 0;
+    XData data(get_whole_property(window, property, AnyPropertyType, &items, &format, &type));
+    if (!data)
+        return std::nullopt;
+    const std::string_view bytes(reinterpret_cast<const char*>(data.get()), delivered_bytes(format, items));
+    return FetchedText{std::move(data), {type, format, bytes}};
+}
 
-    // Only the first of several NUL-separated strings is converted.
-    text.nitems = length;
-    char** raw_list = nullptr;
-    int list_count = 0;
-    const int result = XmbTextPropertyToTextList(ds.display, &text, &raw_list, &list_count);
-    const XStringList list(raw_list);
-    if (result >= 0 && list && list_count > 0 && list.get()[0])
-        return std::string(list.get()[0]);
-    return std::string(bytes, length);
+std::optional<std::string> wm_name_title(Window window, TitleKind* kind)
+{
+    if (kind)
+        *kind = {};  // also for no title: a later WM_NAME must not be ignored
+    const auto wm_name = fetch_text(window, XA_WM_NAME);
+    if (!wm_name)
+        return std::nullopt;
+    WindowName name = name_from_wm_name(ds.display, wm_name->value, ds.atoms[Utf8String]);
+    if (kind)
+        *kind = {name.encoding, false};
+    return std::move(name.text);
 }
 
 void append_record(Panel& panel, TrackedWindow* record)
@@ -200,19 +206,31 @@ bool stays_off_bar(Window window)
     return false;
 }
 
-std::optional<std::string> read_title(Window window, bool* out_of_memory)
+std::optional<std::string> read_title(Window window, bool* out_of_memory, TitleKind* kind)
 {
     if (out_of_memory)
         *out_of_memory = false;
-    XTextProperty text{};
-    if (!XGetWMName(ds.display, window, &text))
-        return std::nullopt;
-    const XData value(text.value);
     try {
-        return title_from_text(text);
+        if (const auto net_wm_name = fetch_text(window, ds.atoms[NetWmName])) {
+            if (auto name = name_from_net_wm_name(net_wm_name->value, ds.atoms[Utf8String])) {
+                if (kind)
+                    *kind = {name->encoding, true};
+                return std::move(name->text);
+            }
+        }
+        return wm_name_title(window, kind);
     } catch (const std::bad_alloc&) {
         if (out_of_memory)
             *out_of_memory = true;
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> read_wm_name_title(Window window, TitleKind* kind)
+{
+    try {
+        return wm_name_title(window, kind);
+    } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
 }
@@ -329,7 +347,7 @@ void track_window(Panel& panel, Window window, int active)
     record->active = (active & 1) != 0;
 
     bool out_of_memory = false;
-    record->title = read_title(window, &out_of_memory);
+    record->title = read_title(window, &out_of_memory, &record->title_kind);
     if (out_of_memory) {
         delete record;
         return;

@@ -63,12 +63,16 @@ int client_desktop(Window window, int shown_desktop);
 // it has them, else a skip-taskbar state or a dock or desktop window type.
 bool stays_off_bar(Window window);
 
-// The window's title by the rules for WM_NAME: STRING copied, other
-// encodings converted in the current locale, raw bytes when that fails;
-// only the first of several NUL-separated strings. nullopt when the window
-// has no WM_NAME, "" for an empty one. Never throws: when the copy cannot
-// be allocated it returns nullopt and sets *out_of_memory (when given).
-std::optional<std::string> read_title(Window window, bool* out_of_memory = nullptr);
+// The window's title: its _NET_WM_NAME where that holds valid UTF-8, else
+// its WM_NAME by the rules for that (see window_name.hpp). nullopt when it
+// has neither, "" for an empty WM_NAME; *kind (when given) gets the title's
+// encoding and source. Never throws: when the copy cannot be allocated it
+// returns nullopt and sets *out_of_memory (when given).
+std::optional<std::string> read_title(Window window, bool* out_of_memory = nullptr,
+                                      TitleKind* kind = nullptr);
+// WM_NAME's title alone, for a change of it on a window whose title does
+// not come from _NET_WM_NAME; nullopt also when out of memory.
+std::optional<std::string> read_wm_name_title(Window window, TitleKind* kind);
 
 void load_kwm_icon(TrackedWindow& record);
 void load_hints_icon(TrackedWindow& record);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "constants.hpp"
+#include "text.hpp"
 
 #include <X11/Xlib.h>
 
@@ -40,6 +41,8 @@ enum AtomIndex {
     NetWmIcon,
     NetWmStrut,
     NetWmStrutPartial,
+    NetWmName,
+    Utf8String,
     ATOM_COUNT
 };
 
@@ -47,6 +50,12 @@ enum AtomIndex {
 enum ColorIndex { Face, FacePressed, FaceSpare, Highlight, Shadow, Ink, COLOR_COUNT };
 
 struct Panel;
+
+// What a title is besides its bytes.
+struct TitleKind {
+    TextEncoding encoding = TextEncoding::Latin1;
+    bool from_net_wm_name = false;  // WM_NAME changes then leave it alone
+};
 
 // One client window shown as a button. Owns its title and, when owns_icon
 // is set, its icon and mask; KWM_WIN_ICON pixmaps and the fallback icon are
@@ -56,7 +65,8 @@ struct TrackedWindow {
     Window window = None;
     Pixmap icon = None;
     Pixmap icon_mask = None;
-    std::optional<std::string> title;  // nullopt: no WM_NAME; "" : an empty one
+    std::optional<std::string> title;  // nullopt: no name at all; "" : an empty one
+    TitleKind title_kind;
     int button_left = 0;
     int button_width = 0;
     bool active : 1 = false;
@@ -87,6 +97,7 @@ struct DisplayState {
     std::array<unsigned long, COLOR_COUNT> panel_colors{};
     GC gc = nullptr;
     XFontStruct* font = nullptr;
+    UnicodeFace unicode_face;  // for UTF-8 titles beyond Latin-1
     int baseline = 0;
     Pixmap fallback_icon = None;
     Pixmap fallback_mask = None;

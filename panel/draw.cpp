@@ -2,6 +2,7 @@
 
 #include "clients.hpp"
 #include "look.hpp"
+#include "text.hpp"
 
 #include <X11/Xatom.h>
 
@@ -116,18 +117,17 @@ void draw_client_button(const Panel& panel, const TrackedWindow& record)
         fill_box(panel, left + 2, 1, width - 1, 22);
     }
 
-    const std::string_view title = *record.title;
-    const std::string_view shown =
-        title.substr(0, title_fit_length(title, bar_char_widths(), width - 22));
+    const ShownTitle shown =
+        shown_title(*record.title, record.title_kind.encoding, width - 22, bar_char_widths());
     if (record.minimized) {
         // Engraved: a highlight copy one pixel below the shadow text.
         set_ink(Highlight);
-        draw_text(panel, content + 20, ds.baseline + 1, shown);
+        draw_shown_title(panel, content + 20, ds.baseline + 1, shown);
         set_ink(Shadow);
     } else {
         set_ink(Ink);
     }
-    draw_text(panel, content + 20, ds.baseline, shown);
+    draw_shown_title(panel, content + 20, ds.baseline, shown);
 
     // A mask of None copies the whole square; a vanished icon fails on the
     // server and the error is dropped. A mask id that names nothing makes
@@ -234,4 +234,5 @@ void redraw_panel(Panel& panel)
     draw_separator(panel, 48);
     draw_separator(panel, pager + FIRST_SLOT_OFFSET);
     draw_grip(panel.window, s - 6);
+    release_unused_unicode_face(panel);
 }

@@ -172,9 +172,13 @@ time_t next_full_minute(time_t served)
 
 int main()
 {
-    std::setlocale(LC_ALL, "");  // titles in other encodings are converted in this locale
+    std::setlocale(LC_ALL, "");
     if (!connect_display())
         return 0;
+    // Titles in other encodings are converted to UTF-8 by Xlib, which needs
+    // a locale it knows; any it knows will do.
+    if (!XSupportsLocale())
+        std::setlocale(LC_CTYPE, "C");
     ds.calendar_command = CALENDAR_COMMAND;
     init_launcher();
 

@@ -113,10 +113,16 @@ void on_root_property(Panel& panel, Atom atom)
 
 void on_client_property(const Panel& panel, TrackedWindow& record, Atom atom)
 {
-    if (atom == XA_WM_NAME) {
-        // Same rules as when the record was made, so a title in another
-        // encoding is converted rather than blanked.
-        record.title = read_title(record.window);
+    if (atom == ds.atoms[NetWmName]) {
+        // Same rules as when the record was made: a deleted or unusable
+        // _NET_WM_NAME hands the title back to WM_NAME.
+        record.title = read_title(record.window, nullptr, &record.title_kind);
+        draw_client_button(panel, record);
+    } else if (atom == XA_WM_NAME) {
+        // A title from _NET_WM_NAME stands; one would have been announced.
+        if (record.title_kind.from_net_wm_name)
+            return;
+        record.title = read_wm_name_title(record.window, &record.title_kind);
         draw_client_button(panel, record);
     } else if (atom == ds.atoms[WmState]) {
         const bool minimized = is_minimized(record.window);

@@ -1,5 +1,7 @@
 #include "labels.hpp"
 
+#include "utf8.hpp"
+
 #include <algorithm>
 #include <cstring>
 
@@ -24,12 +26,18 @@ std::size_t append(char* buffer, std::size_t size, std::size_t length, std::stri
     return length;
 }
 
-// The name, or its first keep bytes and "..." when it has limit bytes or more.
+// The name, or at most its first keep bytes and "..." when it has limit
+// bytes or more; a UTF-8 name keeps whole characters.
 std::size_t append_cut(char* buffer, std::size_t size, std::size_t length,
-                       std::string_view name, std::size_t limit, std::size_t keep)
+                       std::string_view name, std::size_t limit, std::size_t keep, bool utf8)
 {
+    // Only buffers smaller than a label's leave less room than asked for.
+    const std::size_t room = size - 1 - length;
     if (name.size() < limit)
-        return append(buffer, size, length, name);
+        return append(buffer, size, length, utf8 ? name.substr(0, utf8_prefix_within(name, room)) : name);
+    keep = std::min(keep, room);
+    if (utf8)
+        keep = utf8_prefix_within(name, keep);
     length = append(buffer, size, length, name.substr(0, keep));
     return append(buffer, size, length, ELLIPSIS);
 }
@@ -37,7 +45,7 @@ std::size_t append_cut(char* buffer, std::size_t size, std::size_t length,
 }  // namespace
 
 std::size_t format_label(std::optional<std::string_view> name, long state,
-                         char* buffer, std::size_t size)
+                         char* buffer, std::size_t size, bool utf8)
 {
     if (size == 0)
         return 0;
@@ -45,10 +53,15 @@ std::size_t format_label(std::optional<std::string_view> name, long state,
     if (!name)
         return append(buffer, size, 0, NAMELESS);
     if (state == NORMAL_STATE)
-        return append_cut(buffer, size, 0, *name, size, less(size, 4));
+        return append_cut(buffer, size, 0, *name, size, less(size, 4), utf8);
     std::size_t length = append(buffer, size, 0, "(");
-    length = append_cut(buffer, size, length, *name, less(size, 2), less(size, 6));
+    length = append_cut(buffer, size, length, *name, less(size, 2), less(size, 6), utf8);
     return append(buffer, size, length, ")");
+}
+
+std::size_t label_characters(const Label& label)
+{
+    return label.utf8 ? utf8_length(label.view()) : label.length;
 }
 
 bool is_popup_label(std::string_view label)

@@ -16,15 +16,28 @@ constexpr int LINE_HEIGHT = 12;
 constexpr long NORMAL_STATE = 1;
 // The pop-up's own name; a window labelled exactly so is not listed.
 constexpr std::string_view POPUP_TITLE = "vokSwitch";
-// The pop-up is never narrower than a label of this many bytes.
+// The pop-up is never narrower than a label of this many characters.
 constexpr unsigned MIN_LABEL_LENGTH = 10;
+
+// One line of the list: the label's bytes, and whether they are UTF-8
+// (else Latin-1), kept so that a line can be drawn again on its own.
+struct Label {
+    char text[LABEL_SIZE] = {};
+    std::size_t length = 0;
+    bool utf8 = false;
+    std::string_view view() const { return {text, length}; }
+};
 
 // Writes into buffer (size bytes) the terminated label of a window with this
 // name (none when absent) and WM_STATE state word; returns its length in bytes.
 // Normal windows show the name, others the name in parentheses; names too
-// long for the buffer are cut to whole bytes and end in "...".
+// long for the buffer are cut and end in "...": a UTF-8 name to whole
+// characters, a Latin-1 one to whole bytes.
 std::size_t format_label(std::optional<std::string_view> name, long state,
-                         char* buffer, std::size_t size);
+                         char* buffer, std::size_t size, bool utf8 = false);
+
+// The characters of a label, which the pop-up's width counts.
+std::size_t label_characters(const Label& label);
 
 // True for the one label the switcher leaves out: its own pop-up's.
 bool is_popup_label(std::string_view label);
@@ -41,5 +54,5 @@ struct PopupSize {
     unsigned height;
 };
 // Size of the pop-up for a list of entry_count lines whose longest label has
-// max_label_length bytes: 5 pixels per byte plus 10, 12 per line plus 5.
+// max_label_length characters: 5 pixels each plus 10, 12 per line plus 5.
 PopupSize popup_size(int entry_count, unsigned max_label_length);

@@ -501,11 +501,16 @@ TEST_F(AfterStepDesktop, the_switcher_lists_the_real_clients_and_raises_the_chos
     ASSERT_TRUE(wait_until([&] { return (popup = find_window_named("vokSwitch")).has_value(); }, SLOW));
 
     // What the pop-up lists: every window with a WM_STATE, depth first from
-    // the root, without looking inside one; the pop-up itself left out.
+    // the root, without looking inside one; the pop-up itself and windows
+    // whose _WIN_HINTS ask to stay out of window lists (the bar) left out.
     std::vector<Window> listed;
+    const auto skips_lists = [&](Window window) {
+        const auto hints = property32(dpy, window, "_WIN_HINTS");
+        return hints && !hints->items.empty() && (hints->items[0] & 2);
+    };
     std::function<void(Window)> walk = [&](Window window) {
         if (wm_state(window) > 0) {
-            if (window != *popup)
+            if (window != *popup && !skips_lists(window))
                 listed.push_back(window);
             return;
         }
@@ -527,6 +532,7 @@ TEST_F(AfterStepDesktop, the_switcher_lists_the_real_clients_and_raises_the_chos
     }, SLOW)) << "the pop-up does not list " << listed.size() << " windows";
     for (Window client : {xterm_, xclock_, xeyes_})
         EXPECT_NE(std::find(listed.begin(), listed.end(), client), listed.end());
+    EXPECT_EQ(listed.size(), 3u) << "the bar is listed too";
 
     const int row = static_cast<int>(std::find(listed.begin(), listed.end(), xclock_) - listed.begin()) + 1;
     const auto where = geometry(dpy, *popup);

@@ -5,6 +5,10 @@
 // and waits on what the server shows, never on time alone.
 #include "kit_test.hpp"
 
+#include "font_names.hpp"
+#include "geometry.hpp"
+#include "utf8.hpp"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XRes.h>
@@ -14,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -666,6 +671,163 @@ TEST_P(EwmhDesktop, a_client_that_offers_only_net_wm_icon_shows_its_own_icon)
     const auto image = capture(dpy, bar_, x, y, 16, 16);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->count(green), 0);
+}
+
+// The pixels `text` (UTF-8, all in the BMP) sets when drawn at (x, y) in a
+// font, character by character.
+std::set<std::pair<int, int>> ink_of(Display* dpy, Font font, const std::vector<XChar2b>& text, int x,
+                                     int y, int width, int height)
+{
+    const Window root = DefaultRootWindow(dpy);
+    const Pixmap canvas = XCreatePixmap(dpy, root, width, height, DefaultDepth(dpy, DefaultScreen(dpy)));
+    XGCValues values{};
+    values.font = font;
+    const GC gc = XCreateGC(dpy, canvas, GCFont, &values);
+    XFillRectangle(dpy, canvas, gc, 0, 0, width, height);  // foreground 0
+    XSetForeground(dpy, gc, 1);
+    XDrawString16(dpy, canvas, gc, x, y, text.data(), static_cast<int>(text.size()));
+    const Image image(XGetImage(dpy, canvas, 0, 0, width, height, AllPlanes, ZPixmap));
+    std::set<std::pair<int, int>> points;
+    for (int py = 0; py < height; ++py)
+        for (int px = 0; px < width; ++px)
+            if (image.at(px, py))
+                points.emplace(px, py);
+    XFreeGC(dpy, gc);
+    XFreePixmap(dpy, canvas);
+    return points;
+}
+
+std::vector<XChar2b> char2b(const std::string& utf8)
+{
+    std::vector<XChar2b> text;
+    for (std::size_t at = 0; at < utf8.size(); at += decode_utf8(utf8, at).length) {
+        const char32_t code = decode_utf8(utf8, at).code;
+        text.push_back({static_cast<unsigned char>(code >> 8), static_cast<unsigned char>(code)});
+    }
+    return text;
+}
+
+// The ISO 10646 cut of the face a pattern loads, as the kit names it.
+XFontStruct* unicode_cut_of(Display* dpy, const char* pattern)
+{
+    XFontStruct* font = XLoadQueryFont(dpy, pattern);
+    unsigned long name = 0;
+    if (!font || !XGetFontProperty(font, XA_FONT, &name))
+        return nullptr;
+    char* font_name = XGetAtomName(dpy, name);
+    const auto cut = unicode_cut_name(font_name);
+    XFree(font_name);
+    XFreeFont(dpy, font);
+    return cut ? XLoadQueryFont(dpy, cut->c_str()) : nullptr;
+}
+
+// xterm names its window in compound text from -title, and adds a UTF-8
+// _NET_WM_NAME when a program retitles it; both show as written on the bar
+// and in the pop-up, whatever the kit's locale. The terminals keep a UTF-8
+// locale: under LC_ALL=C xterm itself would label the UTF-8 bytes STRING.
+TEST_P(EwmhDesktop, titles_in_every_script_show_as_written_on_the_bar_and_in_the_pop_up)
+{
+    const std::string cafe = "Caf\xC3\xA9 \xE2\x80\x94 na\xC3\xAFve \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82";
+    const std::string greek = "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC";
+    XFontStruct* bar_cut = unicode_cut_of(dpy, "-*-lucida*-m*-r-*-*-12-*-*");
+    XFontStruct* fixed_cut = unicode_cut_of(dpy, "fixed");
+    ASSERT_TRUE(bar_cut && fixed_cut);
+    const auto by_instance = [&](const std::string& instance) -> Window {
+        for (Window window : client_list()) {
+            const auto wm_class = property_bytes(dpy, window, XA_WM_CLASS);
+            if (wm_class && wm_class->bytes.compare(0, instance.size() + 1, instance + '\0') == 0)
+                return window;
+        }
+        return None;
+    };
+
+    for (const char* locale : {"C.UTF-8", "C"}) {
+        SCOPED_TRACE(std::string("LC_ALL=") + locale);
+        ProgramOptions kit = options();
+        kit.env.emplace_back("LC_ALL", locale);
+        panel_ = std::make_unique<Program>(program_path("panel"), kit);
+        ASSERT_TRUE(wait_until([&] { return (bar_ = find_bar()) != None && bar_in_place(); }, SLOW));
+
+        ProgramOptions terminal = options();
+        terminal.env.emplace_back("LC_ALL", "C.UTF-8");
+        terminal.args = {"-name", "compound", "-geometry", "40x5+40+40", "-title", cafe};
+        clients_.push_back(std::make_unique<Program>("/usr/bin/xterm", terminal));
+        terminal.args = {"-name", "retitled", "-geometry", "40x5+40+300", "-e", "sh", "-c",
+                         "printf '\\033]2;%s\\007' \"$0\"; exec sleep 600", greek};
+        clients_.push_back(std::make_unique<Program>("/usr/bin/xterm", terminal));
+        Window compound = None, retitled = None;
+        ASSERT_TRUE(wait_until([&] {
+            compound = by_instance("compound");
+            retitled = by_instance("retitled");
+            const auto net_name = property_bytes(dpy, retitled, "_NET_WM_NAME");
+            return compound && retitled && net_name && net_name->bytes == greek && titled_buttons() == 2;
+        }, SLOW));
+
+        // Each button shows its title in the bar face's Unicode cut, cut to
+        // whole characters narrower than the room: as wide as its
+        // characters, not its bytes.
+        const int baseline = baseline_for_ascent(bar_cut->ascent);  // the same face's
+        for (const auto& [window, title] : {std::pair{compound, cafe}, std::pair{retitled, greek}}) {
+            std::vector<XChar2b> shown = char2b(title);
+            while (XTextWidth16(bar_cut, shown.data(), static_cast<int>(shown.size())) >= BUTTON_WIDTH - 22)
+                shown.pop_back();
+            const int left = button_left(slot_of(window));
+            EXPECT_TRUE(wait_until([&] {
+                const bool pressed = looks_pressed(slot_of(window));
+                const int x0 = left + (pressed ? 1 : 0) + 20;
+                const auto ink = ink_of(dpy, bar_cut->fid, shown, x0 - left, baseline, BUTTON_WIDTH, 24);
+                const auto image = capture(dpy, bar_, left, 0, BUTTON_WIDTH, 24);
+                const unsigned long face = panel_pixel(dpy, pressed ? PanelColor::FacePressed : PanelColor::Face);
+                const unsigned long text = panel_pixel(dpy, PanelColor::Ink);
+                for (int y = 3; y <= 20; ++y)
+                    for (int x = x0 - left; x < BUTTON_WIDTH - 2; ++x)
+                        if (image->at(x, y) != (ink.count({x, y}) ? text : face))
+                            return false;
+                return !ink.empty();
+            }, SLOW)) << shown.size() << " characters of " << title;
+        }
+
+        // The pop-up lists both by name in the Unicode cut of "fixed", is 5
+        // pixels wide per character of the longest label, and leaves out
+        // the bar.
+        move_pointer(dpy, 600, 200);
+        std::optional<Program> switcher(std::in_place, program_path("switcher"), kit);
+        std::optional<Window> popup;
+        ASSERT_TRUE(wait_until([&] { return (popup = listed_client("vokSwitch")).has_value(); }, SLOW));
+        const int rows = GetParam() == WindowManager::Openbox ? 2 : -1;
+        EXPECT_TRUE(wait_until([&] {
+            const auto where = geometry(dpy, *popup);
+            return where && where->width == 5 * 19 + 10 && (rows < 0 || where->height == 12 * rows + 5);
+        }, SLOW)) << "the pop-up is " << geometry(dpy, *popup)->width << " by " << geometry(dpy, *popup)->height;
+        const auto row_showing = [&](const std::string& label) {
+            const auto image = capture(dpy, *popup);
+            if (!image)
+                return 0;
+            for (int row = 1; 12 * row + 5 <= image->height(); ++row) {
+                const auto ink = ink_of(dpy, fixed_cut->fid, char2b(label), 1, 12 * row, image->width(), image->height());
+                bool same = true;
+                for (int y = 12 * row - 10; y <= 12 * row && same; ++y)
+                    for (int x = 0; x < image->width() && same; ++x)
+                        same = image->at(x, y) == (ink.count({x, y}) ? BlackPixel(dpy, screen) : WhitePixel(dpy, screen));
+                if (same)
+                    return row;
+            }
+            return 0;
+        };
+        int row = 0;
+        EXPECT_TRUE(wait_until([&] { return row_showing(greek) > 0 && (row = row_showing(cafe)) > 0; }, SLOW));
+        EXPECT_EQ(row_showing("unknown"), 0) << "the bar is listed";
+        const auto where = geometry(dpy, *popup);
+        click_at(dpy, where->x + where->border_width + 10, where->y + where->border_width + 12 * row - 1);
+        EXPECT_EQ(switcher->wait_exit(SLOW), 0);
+        EXPECT_EQ(switcher->stderr_text(), "raising " + std::to_string(row));
+
+        panel_.reset();
+        clients_.clear();
+        ASSERT_TRUE(wait_until([&] { return client_list().empty(); }, SLOW));
+    }
+    XFreeFont(dpy, bar_cut);
+    XFreeFont(dpy, fixed_cut);
 }
 
 INSTANTIATE_TEST_SUITE_P(RealWindowManagers, EwmhDesktop,

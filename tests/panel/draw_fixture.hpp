@@ -16,9 +16,11 @@
 #include <X11/Xutil.h>
 
 #include <deque>
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace draw_test {
 
@@ -95,13 +97,28 @@ protected:
     // The pixels the bar's font sets for `text` at (x, y), drawn off-screen.
     Points glyphs(const std::string& text, int x, int y)
     {
+        return drawn_points(ds.font->fid, [&](Pixmap canvas, GC gc) {
+            XDrawString(dpy, canvas, gc, x, y, text.data(), static_cast<int>(text.size()));
+        });
+    }
+
+    // The same for 16-bit text in another font.
+    Points glyphs16(const std::vector<XChar2b>& text, int x, int y, Font font)
+    {
+        return drawn_points(font, [&](Pixmap canvas, GC gc) {
+            XDrawString16(dpy, canvas, gc, x, y, text.data(), static_cast<int>(text.size()));
+        });
+    }
+
+    Points drawn_points(Font font, const std::function<void(Pixmap, GC)>& draw)
+    {
         const Pixmap canvas = XCreatePixmap(dpy, root, s, PANEL_HEIGHT, ds.depth);
         XGCValues values{};
-        values.font = ds.font->fid;  // fonts are server resources, shared by id
+        values.font = font;  // fonts are server resources, shared by id
         const GC gc = XCreateGC(dpy, canvas, GCFont, &values);
         XFillRectangle(dpy, canvas, gc, 0, 0, s, PANEL_HEIGHT);  // foreground 0
         XSetForeground(dpy, gc, 1);
-        XDrawString(dpy, canvas, gc, x, y, text.data(), static_cast<int>(text.size()));
+        draw(canvas, gc);
         XImage* image = XGetImage(dpy, canvas, 0, 0, s, PANEL_HEIGHT, AllPlanes, ZPixmap);
         Points points;
         for (int py = 0; py < PANEL_HEIGHT; ++py)

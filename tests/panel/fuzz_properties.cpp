@@ -1,5 +1,6 @@
 // A hostile client writes random types, formats, lengths and values into
-// every property the bar reads, on the root and on client windows; names
+// every property the bar reads, on the root and on client windows (titles
+// in every encoding, bad or truncated UTF-8 and megabytes of it); names
 // pixmaps that are bogus, already freed, of depth 1 or of odd sizes; and
 // destroys windows right after changing them. Throughout, the bar must stay
 // alive, launch "Start" when clicked, paint itself again when uncovered and
@@ -326,8 +327,18 @@ private:
         static constexpr std::array<const char*, 10> bad_compound = {
             "\x1b%G", "\x1b$(A", "\x1b-F", "\x1b", "\x1b(", "\x9b" "1;2", "\x1b%/1\x80\x80",
             "\x1b$)", "\x1b%/2\xff\xff", "\x1b$(D"};
+        // Beyond Latin-1: Cyrillic, a combining accent, a zero-width space,
+        // CJK and an emoji past the BMP (outside the bar's faces), U+FFFD,
+        // a NUL, and a character cut short.
+        static constexpr std::array<const char*, 8> utf8_pieces = {
+            "\xD0\x9F\xD1\x80\xD0\xB8", "\xCC\x81", "\xE2\x80\x8B", "\xE4\xB8\xAD",
+            "\xF0\x9F\x98\x80",         "\xEF\xBF\xBD", "", "\xD0"};
+        const auto utf8_piece = [&] {
+            const std::size_t i = below(utf8_pieces.size());
+            return i == 6 ? std::string(1, '\0') : std::string(utf8_pieces[i]);
+        };
         std::string result;
-        switch (below(8)) {
+        switch (below(10)) {
         case 0: break;
         case 1: result = "title " + std::to_string(below(1000)); break;
         case 2:
@@ -355,6 +366,19 @@ private:
                 result.assign(300 + below(3000), 'W');
             }
             break;
+        case 7:
+            for (unsigned long i = 0, n = 1 + below(40); i < n; ++i)
+                result += utf8_piece();
+            break;
+        case 8: {
+            // A megabyte of one piece: combining marks on nothing, zero-width
+            // spaces or characters no face of the bar holds.
+            const std::string piece = chance(20) ? utf8_piece() : "\xCC\x81";
+            const std::size_t size = chance(20) ? 1 << 20 : 300 + below(3000);
+            while (!piece.empty() && result.size() < size)
+                result += piece;
+            break;
+        }
         default: result = "\x1b%G\xe2\x82\xac euro \xc3\xa9"; break;
         }
         return result;
@@ -365,7 +389,8 @@ private:
         static constexpr std::array<const char*, 4> types = {"STRING", "COMPOUND_TEXT",
                                                              "UTF8_STRING", "INTEGER"};
         const std::string bytes = text();
-        const Atom type = atom(types[below(types.size())]);
+        const bool utf8 = std::string(name) == "_NET_WM_NAME" && chance(60);
+        const Atom type = atom(utf8 ? "UTF8_STRING" : types[below(types.size())]);
         if (chance(85)) {
             XChangeProperty(dpy_, window, atom(name), type, 8, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(bytes.data()),

@@ -207,3 +207,30 @@ TEST_F(SwitcherTest, beyond_199_clients_the_rest_are_left_out)
     start_switcher(700, 0);
     EXPECT_TRUE(popup_sized(60, 12 * 199 + 5));
 }
+
+TEST_F(SwitcherTest, windows_that_ask_to_stay_out_of_window_lists_are_left_out)
+{
+    struct Case {
+        const char* name;
+        std::optional<long> win_hints;
+        const char* property;  // an EWMH list holding `value`
+        const char* value;
+    };
+    const Case cases[] = {
+        {"skip list bit", 2, nullptr, nullptr},
+        {"hints say list", 4, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR"},  // listed
+        {"skip taskbar", std::nullopt, "_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR"},
+        {"dock", std::nullopt, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DOCK"},
+        {"desktop", std::nullopt, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_DESKTOP"},
+        {"normal type", std::nullopt, "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL"},  // listed
+    };
+    for (const Case& c : cases) {
+        const Window window = client(c.name);
+        wm->set_win_hints(window, c.win_hints);
+        if (c.property)
+            wm->set_property(window, c.property, "ATOM", 32, {static_cast<long>(atom(dpy, c.value))});
+    }
+    start_switcher();
+    EXPECT_TRUE(popup_sized(80, 29));
+    EXPECT_TRUE(popup_shows({"hints say list", "normal type"}));
+}

@@ -90,3 +90,40 @@ TEST(SwitcherRow, inside_the_fitted_pop_up_every_row_is_listed_and_the_border_is
 }
 
 }  // namespace
+
+namespace {
+
+std::string utf8_label(const std::string& name, long state)
+{
+    Label label;
+    label.utf8 = true;
+    label.length = format_label(name, state, label.text, LABEL_SIZE, true);
+    EXPECT_EQ(std::strlen(label.text), label.length);
+    return std::string(label.view());
+}
+
+TEST(SwitcherLabel, utf8_names_are_cut_to_whole_characters_and_measured_in_them)
+{
+    const std::string cyrillic = "\xD0\x9F";  // two bytes
+    const std::string dash = "\xE2\x80\x94";  // three bytes
+    std::string name = "x";                   // 1 + 2k bytes: 77th byte inside a character
+    while (name.size() < 90)
+        name += cyrillic;
+    EXPECT_EQ(utf8_label(name, NORMAL_STATE), name.substr(0, 75) + "...");
+    EXPECT_EQ(utf8_label(name, ICONIC), "(" + name.substr(0, 73) + "...)");
+    std::string dashes;
+    for (int i = 0; i < 26; ++i)
+        dashes += dash;  // 78 bytes
+    EXPECT_EQ(utf8_label(dashes, NORMAL_STATE), dashes);
+    EXPECT_EQ(utf8_label(dashes + "a", ICONIC), "(" + dashes.substr(0, 72) + "...)");
+
+    Label label;
+    label.utf8 = true;
+    label.length = format_label("Caf\xC3\xA9 " + dash + " na\xC3\xAFve " + cyrillic, NORMAL_STATE,
+                                label.text, LABEL_SIZE, true);
+    EXPECT_EQ(label_characters(label), 14u);
+    label.utf8 = false;
+    EXPECT_EQ(label_characters(label), label.length);
+}
+
+}  // namespace

@@ -54,6 +54,7 @@ struct Settings {
     int traffic_windows = 10;
     int traffic_repaints = 5;
     int idle_windows = 50;
+    int tray_icons = 5;
 };
 
 const int SCREEN_W = 1024;
@@ -401,6 +402,51 @@ public:
         publish();
     }
 
+    // Status icons as a toolkit makes them (an _XEMBED_INFO asking to be
+    // shown), each asking the screen's tray to take it; true once the tray
+    // has taken them all.
+    bool dock_icons(int n, std::chrono::milliseconds limit = 10000ms)
+    {
+        const Atom selection = atom("_NET_SYSTEM_TRAY_S0");
+        auto deadline = Clock::now() + limit;
+        Window tray = None;
+        while ((tray = XGetSelectionOwner(dpy_, selection)) == None && Clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        if (tray == None)
+            return false;
+        std::vector<Window> icons;
+        for (int i = 0; i < n; ++i) {
+            Window w = XCreateSimpleWindow(dpy_, root_, 0, 0, 16, 16, 0, 0, 0xff0000 >> (4 * i));
+            long info[2] = {0, 1};
+            XChangeProperty(dpy_, w, atom("_XEMBED_INFO"), atom("_XEMBED_INFO"), 32, PropModeReplace,
+                            reinterpret_cast<unsigned char*>(info), 2);
+            XEvent dock{};
+            dock.xclient.type = ClientMessage;
+            dock.xclient.window = tray;
+            dock.xclient.message_type = atom("_NET_SYSTEM_TRAY_OPCODE");
+            dock.xclient.format = 32;
+            dock.xclient.data.l[2] = static_cast<long>(w);  // l[1] 0: dock
+            XSendEvent(dpy_, tray, False, NoEventMask, &dock);
+            icons.push_back(w);
+            ours_.insert(w);
+        }
+        XSync(dpy_, False);
+        const auto docked = [&] {
+            for (Window w : icons) {
+                Window root_ret, parent, *children = nullptr;
+                unsigned count = 0;
+                if (!XQueryTree(dpy_, w, &root_ret, &parent, &children, &count) || parent == root_)
+                    return false;
+                if (children)
+                    XFree(children);
+            }
+            return true;
+        };
+        while (!docked() && Clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        return docked();
+    }
+
     bool is_ours(Window w) const { return ours_.count(w) > 0 || w == check_; }
     std::size_t client_count() const { return clients_.size(); }
 
@@ -633,16 +679,21 @@ void measure_startup(const Settings& s, const Subject& subject, const std::strin
 void measure_idle(const Settings& s, const std::vector<Subject>& subjects, const std::string& scratch,
                   Results& results)
 {
+    // Each subject twice: as it is, and with status icons docked in its tray.
     struct Live {
         const Subject* subject;
+        std::string suffix;
         std::unique_ptr<Server> server;
         std::unique_ptr<Driver> driver;
         std::unique_ptr<Run> run;
         CpuSample before;
     };
     std::vector<Live> live;
-    for (auto& subject : subjects) {
-        Live l{&subject, std::make_unique<Server>(scratch + "/xvfb-idle.log"), nullptr, nullptr, {}};
+    for (int pass = 0; pass < 2 * static_cast<int>(subjects.size()); ++pass) {
+        const Subject& subject = subjects[pass / 2];
+        const bool icons = pass % 2;
+        Live l{&subject, icons ? "_icons" : "", std::make_unique<Server>(scratch + "/xvfb-idle.log"), nullptr,
+               nullptr, {}};
         l.driver = std::make_unique<Driver>(l.server->display);
         l.driver->add_clients(s.idle_windows - 1);
         l.run = std::make_unique<Run>(subject, l.server->display, scratch);
@@ -654,6 +705,10 @@ void measure_idle(const Settings& s, const std::vector<Subject>& subjects, const
         // only when it changes shows every window from here on.
         l.driver->add_client();
         l.driver->publish();
+        if (icons && !l.driver->dock_icons(s.tray_icons)) {
+            note("  %s: its tray took no %d icons; skipped with icons", subject.name.c_str(), s.tray_icons);
+            continue;
+        }
         live.push_back(std::move(l));
     }
     // Warm-up: every bar has taken in the windows and gone quiet, and a few
@@ -663,8 +718,8 @@ void measure_idle(const Settings& s, const std::vector<Subject>& subjects, const
     std::this_thread::sleep_for(3s);
     for (auto& l : live) {
         Memory m = sample_memory(l.run->pid());
-        results[l.subject->name]["rss_kib"] = m.rss_kib;
-        results[l.subject->name]["private_dirty_kib"] = m.private_dirty_kib;
+        results[l.subject->name]["rss_kib" + l.suffix] = m.rss_kib;
+        results[l.subject->name]["private_dirty_kib" + l.suffix] = m.private_dirty_kib;
         l.before = sample_cpu(l.run->pid());
     }
     note("  sampling idle for %d s", s.idle_seconds);
@@ -673,11 +728,12 @@ void measure_idle(const Settings& s, const std::vector<Subject>& subjects, const
     for (auto& l : live) {
         CpuSample after = sample_cpu(l.run->pid());
         auto& r = results[l.subject->name];
-        r["idle_cpu_ms_per_min"] = (after.cpu_ns - l.before.cpu_ns) / 1e6 * per_minute;
-        r["idle_wakeups_per_min"] = (after.switches - l.before.switches) * per_minute;
-        note("  %-10s idle %.3f ms CPU/min, %.1f wake-ups/min; RSS %.0f KiB, private dirty %.0f KiB",
-             l.subject->name.c_str(), r["idle_cpu_ms_per_min"], r["idle_wakeups_per_min"], r["rss_kib"],
-             r["private_dirty_kib"]);
+        const std::string& x = l.suffix;
+        r["idle_cpu_ms_per_min" + x] = (after.cpu_ns - l.before.cpu_ns) / 1e6 * per_minute;
+        r["idle_wakeups_per_min" + x] = (after.switches - l.before.switches) * per_minute;
+        note("  %-10s%s idle %.3f ms CPU/min, %.1f wake-ups/min; RSS %.0f KiB, private dirty %.0f KiB",
+             l.subject->name.c_str(), x.empty() ? "" : " with icons", r["idle_cpu_ms_per_min" + x],
+             r["idle_wakeups_per_min" + x], r["rss_kib" + x], r["private_dirty_kib" + x]);
     }
 }
 
@@ -882,6 +938,10 @@ const Row ROWS[] = {
     {"round_trips_per_repaint", "round trips per whole repaint", 1},
     {"rss_kib", "resident memory (KiB)", 0},
     {"private_dirty_kib", "private dirty memory (KiB)", 0},
+    {"idle_cpu_ms_per_min_icons", "idle CPU, 5 tray icons (ms per minute)", 2},
+    {"idle_wakeups_per_min_icons", "idle wake-ups, 5 tray icons (per minute)", 1},
+    {"rss_kib_icons", "resident memory, 5 tray icons (KiB)", 0},
+    {"private_dirty_kib_icons", "private dirty memory, 5 tray icons (KiB)", 0},
 };
 
 std::string format(double v, int decimals)
@@ -1130,7 +1190,7 @@ int main(int argc, char** argv)
         for (auto& subject : subjects)
             if (value(results, subject.name, "startup_ms"))
                 working.push_back(subject);
-        note("idle and memory (%d windows)", s.idle_windows);
+        note("idle and memory (%d windows; again with %d tray icons)", s.idle_windows, s.tray_icons);
         measure_idle(s, working, scratch, results);
         note("churn");
         for (int windows : s.churn_sizes)

@@ -358,8 +358,7 @@ void track_window(Panel& panel, Window window, int active)
     if (record->icon == None)
         load_hints_icon(*record);
 
-    // Brings the client's DestroyNotify, FocusIn and PropertyNotify.
-    XSelectInput(ds.display, window, StructureNotifyMask | FocusChangeMask | PropertyChangeMask);
+    XSelectInput(ds.display, window, TRACKED_CLIENT_EVENTS);
     append_record(panel, record);
 }
 

@@ -81,6 +81,10 @@ void load_hints_icon(TrackedWindow& record);
 // the record gets the fallback icon and mask instead and owns nothing.
 void scale_icon(TrackedWindow& record);
 
+// What a tracked client's window selects: its DestroyNotify, FocusIn and
+// PropertyNotify.
+constexpr long TRACKED_CLIENT_EVENTS = StructureNotifyMask | FocusChangeMask | PropertyChangeMask;
+
 void track_window(Panel& panel, Window window, int active);
 TrackedWindow* find_tracked(const Panel& panel, Window window);
 void untrack_window(Panel& panel, Window window);

@@ -80,6 +80,8 @@ struct Panel {
     TrackedWindow* first_client = nullptr;
     int client_count = 0;
     int desktop = 0;
+    // Tray icons shown, each in a slot left of the clock; set by the tray.
+    int tray_icons = 0;
     bool collapsed : 1 = false;
     bool top_edge : 1 = false;
 };

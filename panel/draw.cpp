@@ -162,6 +162,16 @@ void draw_clock(const Panel& panel)
         draw_text(panel, s - 40, ds.baseline, std::string_view(text + 11, 5));
 }
 
+void draw_tray(const Panel& panel)
+{
+    if (panel.tray_icons <= 0)
+        return;
+    const int left = tray_left(ds.screen_width, panel.tray_icons);
+    draw_separator(panel, left);
+    set_ink(Face);
+    fill_rect(panel, left + 2, 0, TRAY_SLOT_WIDTH * panel.tray_icons - 2, PANEL_HEIGHT);
+}
+
 void draw_grip_dot(Window window, int x, int y)
 {
     set_ink(Shadow);
@@ -196,7 +206,8 @@ void redraw_panel(Panel& panel)
 
     const int s = ds.screen_width;
     const int pager = ds.pager_width;
-    const ClientLayout layout = layout_client_buttons(s, pager, panel.client_count);
+    const ClientLayout layout =
+        layout_client_buttons(s, pager, panel.client_count, panel.tray_icons);
     int x = layout.first_left;
     int placed = 0;
     for (TrackedWindow* record = panel.first_client; record; record = record->next) {
@@ -217,6 +228,7 @@ void redraw_panel(Panel& panel)
         set_ink(Face);
         fill_rect(panel, x + 2, 0, s, PANEL_HEIGHT);  // clipped at the right edge
     }
+    draw_tray(panel);
 
     draw_clock(panel);
     draw_separator(panel, 48);

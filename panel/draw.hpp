@@ -20,6 +20,11 @@ void draw_clock(const Panel& panel);
 void draw_grip_dot(Window window, int x, int y);
 void draw_grip(Window window, int x);
 
+// The tray's background with panel.tray_icons slots: a groove at its first
+// two columns and `face` over the rest, over any button that reaches into
+// it. Nothing without icons.
+void draw_tray(const Panel& panel);
+
 // Reads the desktop count, paints the buttons that fit and sets pager_width
 // to the width actually painted.
 void draw_desktop_buttons(const Panel& panel);

@@ -58,10 +58,22 @@ int desktop_buttons_shown(std::uint32_t desktop_count, int screen_width)
     return desktop_count < static_cast<std::uint32_t>(fit) ? static_cast<int>(desktop_count) : fit;
 }
 
-ClientLayout layout_client_buttons(int screen_width, int pager_width, int client_count)
+namespace {
+
+// Columns for the client buttons without a tray: from the desktop strip's
+// closing groove to three columns into the clock.
+int client_room(int screen_width, int pager_width)
+{
+    return screen_width - pager_width - 91;
+}
+
+}  // namespace
+
+ClientLayout layout_client_buttons(int screen_width, int pager_width, int client_count,
+                                   int tray_icons)
 {
     const int first_left = pager_width + FIRST_SLOT_OFFSET;
-    const int room = screen_width - pager_width - 91;
+    const int room = client_room(screen_width, pager_width) - TRAY_SLOT_WIDTH * tray_icons;
     if (client_count <= 0)
         return {first_left, 0, 0, true, first_left};
 
@@ -94,6 +106,30 @@ std::size_t title_fit_length(std::string_view title, const CharWidths& widths, i
     return fit;
 }
 
+// ---- The tray -------------------------------------------------------------
+
+int tray_left(int screen_width, int shown)
+{
+    return screen_width - 43 - TRAY_SLOT_WIDTH * shown;
+}
+
+int tray_icon_left(int screen_width, int slot)
+{
+    return screen_width - 61 - TRAY_SLOT_WIDTH * slot;
+}
+
+int tray_capacity(int screen_width, int pager_width)
+{
+    // room - 20k >= room / 2 exactly when 40k <= room.
+    const int room = client_room(screen_width, pager_width);
+    return room > 0 ? room / (2 * TRAY_SLOT_WIDTH) : 0;
+}
+
+bool in_tray(int x, int screen_width, int shown)
+{
+    return shown > 0 && x >= tray_left(screen_width, shown) && x <= screen_width - 44;
+}
+
 // ---- Icon scaling ---------------------------------------------------------
 
 int icon_source_index(int dest_index, int source_size, int dest_size)
@@ -124,7 +160,7 @@ bool in_collapse_band(int y, bool top_edge)
 }
 
 PressAction press_action(int x, int y, int screen_width, int clock_left, bool collapsed,
-                         bool top_edge)
+                         bool top_edge, int tray_icons)
 {
     if (collapsed)
         return PressAction::Expand;
@@ -132,6 +168,9 @@ PressAction press_action(int x, int y, int screen_width, int clock_left, bool co
         return PressAction::Collapse;
     if (x + 2 > screen_width)  // the last column only
         return PressAction::SwitchEdge;
+    // Over the last button's few columns too: the tray is painted over them.
+    if (in_tray(x, screen_width, tray_icons))
+        return PressAction::Tray;
     if (x > clock_left)
         return PressAction::Clock;
     if (x < START_AREA_WIDTH)

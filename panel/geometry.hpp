@@ -62,10 +62,12 @@ struct ClientLayout {
     int rest_left;   // x of the groove that starts the rest
 };
 
-// Slots of the client buttons between the desktop strip and the clock. With
-// more records than pixels, only the first room / OVERFLOW_BUTTON_STEP get a
-// slot; the others are not drawn and get no press region.
-ClientLayout layout_client_buttons(int screen_width, int pager_width, int client_count);
+// Slots of the client buttons between the desktop strip and the tray (the
+// clock when no tray icon is shown). With more records than pixels, only the
+// first room / OVERFLOW_BUTTON_STEP get a slot; the others are not drawn and
+// get no press region.
+ClientLayout layout_client_buttons(int screen_width, int pager_width, int client_count,
+                                   int tray_icons = 0);
 
 // Advance width of each byte in the bar's font.
 using CharWidths = std::array<int, 256>;
@@ -74,6 +76,25 @@ using CharWidths = std::array<int, 256>;
 // when even the empty one is not. One pass, so a huge title costs no more
 // than its length.
 std::size_t title_fit_length(std::string_view title, const CharWidths& widths, int max_width);
+
+// ---- The tray -------------------------------------------------------------
+
+// Each shown tray icon takes a slot this wide left of the clock; slot 0 is
+// next to the clock, each newer icon left of the others.
+constexpr int TRAY_SLOT_WIDTH = 20;
+// Rows of a tray icon: ICON_SIZE from this one down.
+constexpr int TRAY_ICON_TOP = 4;
+
+// First column of the tray (its groove) with `shown` icons; the tray ends
+// at S - 44, just before the clock's groove.
+int tray_left(int screen_width, int shown);
+// x of the icon in slot `slot`, two columns into the slot.
+int tray_icon_left(int screen_width, int slot);
+// How many icons may be shown: never so many that the client room drops
+// below half of what it is without a tray.
+int tray_capacity(int screen_width, int pager_width);
+// Whether column x lies on the tray's background (its groove included).
+bool in_tray(int x, int screen_width, int shown);
 
 // ---- Icon scaling ---------------------------------------------------------
 
@@ -95,9 +116,10 @@ bool in_collapse_band(int y, bool top_edge);
 
 // What a button-1 press does once any desktop request has gone out. The
 // regions overlap; they are tested in this order and the first one wins.
-enum class PressAction { Expand, Collapse, SwitchEdge, Clock, Start, ClientButtons };
+// A press on the tray's background (`tray_icons` shown) belongs to nothing.
+enum class PressAction { Expand, Collapse, SwitchEdge, Tray, Clock, Start, ClientButtons };
 PressAction press_action(int x, int y, int screen_width, int clock_left, bool collapsed,
-                         bool top_edge);
+                         bool top_edge, int tray_icons = 0);
 
 // Both bounds exclusive: the separator column and the column just past the
 // button belong to no button.

@@ -4,6 +4,7 @@
 #include "draw.hpp"
 #include "geometry.hpp"
 #include "look.hpp"
+#include "tray.hpp"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -20,6 +21,7 @@ void set_collapsed(Panel& panel, bool collapsed)
 {
     panel.collapsed = collapsed;
     place_panel(panel);
+    place_tray_icons(panel);
 }
 
 // Window managers that prevent focus stealing honour a click on the bar
@@ -113,8 +115,8 @@ void on_button_press(Panel& panel, int x, int y, Time time)
         request_desktop(panel, offset, time);
     }
 
-    switch (press_action(x, y, ds.screen_width, ds.clock_left, panel.collapsed,
-                         panel.top_edge)) {
+    switch (press_action(x, y, ds.screen_width, ds.clock_left, panel.collapsed, panel.top_edge,
+                         panel.tray_icons)) {
     case PressAction::Expand:
         set_collapsed(panel, false);
         break;
@@ -125,6 +127,8 @@ void on_button_press(Panel& panel, int x, int y, Time time)
         panel.top_edge = !panel.top_edge;
         place_panel(panel);
         break;
+    case PressAction::Tray:
+        break;  // the icons take their own input; their background does nothing
     case PressAction::Clock:
         spawn_command(ds.calendar_command);
         break;

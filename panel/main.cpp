@@ -6,6 +6,7 @@
 #include "input.hpp"
 #include "look.hpp"
 #include "tracking.hpp"
+#include "tray.hpp"
 #ifdef PANEL_POINTER_POLL
 #include "pointer_poll.hpp"
 #endif
@@ -52,12 +53,46 @@ void on_expose_event(Panel& panel, const XEvent&)
 void on_destroy_event(Panel& panel, const XEvent& event)
 {
     untrack_window(panel, event.xdestroywindow.window);
+    on_tray_destroy(panel, event.xdestroywindow.window);
     redraw_panel(panel);
 }
 
 void on_property_event(Panel& panel, const XEvent& event)
 {
+    on_tray_property(panel, event.xproperty.window, event.xproperty.atom);
     on_property_notify(panel, event.xproperty.window, event.xproperty.atom);
+}
+
+// Structure notices come from tracked clients too; the tray's handlers
+// answer only for its icons.
+void on_map_event(Panel& panel, const XEvent& event)
+{
+    on_tray_map(panel, event.xmap.window);
+}
+
+void on_unmap_event(Panel& panel, const XEvent& event)
+{
+    on_tray_unmap(panel, event.xunmap.window);
+}
+
+void on_configure_event(Panel& panel, const XEvent& event)
+{
+    on_tray_configure(panel, event.xconfigure);
+}
+
+void on_reparent_event(Panel& panel, const XEvent& event)
+{
+    on_tray_reparent(panel, event.xreparent);
+}
+
+void on_client_message_event(Panel& panel, const XEvent& event)
+{
+    on_tray_message(panel, event.xclient);
+}
+
+void on_selection_clear_event(Panel& panel, const XEvent& event)
+{
+    on_tray_selection_clear(panel, event.xselectionclear);
 }
 
 using Handler = void (*)(Panel&, const XEvent&);
@@ -69,6 +104,12 @@ constexpr auto handlers = [] {
     h[Expose] = on_expose_event;
     h[DestroyNotify] = on_destroy_event;
     h[PropertyNotify] = on_property_event;
+    h[MapNotify] = on_map_event;
+    h[UnmapNotify] = on_unmap_event;
+    h[ConfigureNotify] = on_configure_event;
+    h[ReparentNotify] = on_reparent_event;
+    h[ClientMessage] = on_client_message_event;
+    h[SelectionClear] = on_selection_clear_event;
     return h;
 }();
 
@@ -153,6 +194,7 @@ int main()
         std::fprintf(stderr, "panel: out of memory\n");
         return 1;
     }
+    init_tray(*panel);
 
     flush_and_wait();
     place_panel(*panel);

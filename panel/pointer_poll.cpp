@@ -2,6 +2,7 @@
 
 #include "geometry.hpp"
 #include "look.hpp"
+#include "tray.hpp"
 
 #include <sys/time.h>
 
@@ -82,6 +83,7 @@ void run_pointer_check(Panel* panel)
             poll_toggles(root_y, ds.screen_height, panel->collapsed, panel->top_edge)) {
             panel->collapsed = !panel->collapsed;
             place_panel(*panel);
+            place_tray_icons(*panel);
         }
     }
     arm_poll_timer();

@@ -1,7 +1,8 @@
 // The panel under window managers that speak only EWMH (Openbox and IceWM,
 // with the configurations the demo uses) and real clients: xterm, xclock,
-// xeyes, xlogo, and a Tk window whose only icon is a _NET_WM_ICON; the
-// switcher started by a real hot-key program, xbindkeys.
+// xeyes, xlogo, a Tk window whose only icon is a _NET_WM_ICON, status icons
+// (yad) and another system tray (trayer); the switcher started by a real
+// hot-key program, xbindkeys.
 // Window managers are slow to start and to end, so every wait is generous
 // and waits on what the server shows, never on time alone.
 #include "kit_test.hpp"
@@ -451,6 +452,57 @@ protected:
         return items && std::find(items->items.begin(), items->items.end(), wanted) != items->items.end();
     }
 
+    // ---- The tray: real status icons, yad --notification (GTK 3) ---------
+
+    // A red square with a transparent frame four pixels wide.
+    void start_status_icon()
+    {
+        const std::string blank = "\"                \",\n", red = "\"    xxxxxxxx    \",\n";
+        std::string xpm = "/* XPM */\nstatic char *icon[] = {\"16 16 2 1\", \"  c None\", \"x c #FF0000\",\n";
+        for (int row = 0; row < 16; ++row)
+            xpm += row < 4 || row > 11 ? blank : red;
+        home_->write_file("icon.xpm", xpm + "};\n");
+        ProgramOptions o = options();
+        o.args = {"--notification", "--image=" + home_->file("icon.xpm")};
+        clients_.push_back(std::make_unique<Program>("/usr/bin/yad", o));
+    }
+
+    // Viewable windows with _XEMBED_INFO under `window`, at any depth.
+    int icons_under(Window window)
+    {
+        Window root_return, parent, *children = nullptr;
+        unsigned count = 0;
+        int found = 0;
+        if (XQueryTree(dpy, window, &root_return, &parent, &children, &count))
+            for (unsigned i = 0; i < count; ++i)
+                found += (geometry(dpy, children[i]).value_or(Geometry{}).viewable() &&
+                          property32(dpy, children[i], "_XEMBED_INFO")) + icons_under(children[i]);
+        if (children)
+            XFree(children);
+        return found;
+    }
+
+    // The bar's icons, slot 0 first, when it shows exactly `count`, each 16
+    // by 16 in its slot; none otherwise.
+    std::vector<Window> slotted(std::size_t count, int bar_y)
+    {
+        std::vector<Window> icons(count, None);
+        Window root_return, parent, *children = nullptr;
+        unsigned n = 0;
+        XQueryTree(dpy, bar_, &root_return, &parent, &children, &n);
+        for (unsigned i = 0; i < n; ++i) {
+            const Geometry g = geometry(dpy, children[i]).value_or(Geometry{});
+            const std::size_t slot = (screen_width - 61 - g.x) / 20;
+            if (g.viewable() && g.y == bar_y + 4 && g.width == 16 && g.height == 16 && slot < count)
+                icons[slot] = children[i];
+        }
+        if (children)
+            XFree(children);
+        const bool all = icons_under(bar_) == static_cast<int>(count) &&
+                         std::find(icons.begin(), icons.end(), Window(None)) == icons.end();
+        return all ? icons : std::vector<Window>{};
+    }
+
     std::unique_ptr<TempDir> home_;
     std::unique_ptr<Program> window_manager_;
     std::unique_ptr<Program> panel_;
@@ -831,6 +883,64 @@ TEST_P(EwmhDesktop, titles_in_every_script_show_as_written_on_the_bar_and_in_the
     }
     XFreeFont(dpy, bar_cut);
     XFreeFont(dpy, fixed_cut);
+}
+
+TEST_P(EwmhDesktop, yad_icons_dock_show_the_face_through_follow_the_bar_and_outlive_it)
+{
+    start_panel();
+    const int bottom = screen_height - 24;
+    start_status_icon();
+    ASSERT_TRUE(wait_until([&] { return !slotted(1, bottom).empty(); }, SLOW));
+    start_status_icon();
+    std::vector<Window> icons;
+    ASSERT_TRUE(wait_until([&] { return !(icons = slotted(2, bottom)).empty(); }, SLOW));
+    EXPECT_TRUE(wait_until([&] {
+        return pixel(dpy, icons[1], 1, 1) == panel_pixel(dpy, PanelColor::Face) && pixel(dpy, icons[1], 8, 8) == 0xff0000;
+    }));
+
+    clients_.front()->stop();  // the second icon closes the gap
+    EXPECT_TRUE(wait_until([&] { return slotted(1, bottom) == std::vector{icons[1]}; }, SLOW));
+    move_pointer(dpy, screen_width / 2, screen_height / 2);  // the bar hides, and its icons
+    EXPECT_TRUE(wait_until([&] { return geometry(dpy, bar_)->height == 2 && icons_under(bar_) == 0; }));
+    move_pointer(dpy, screen_width - 1, screen_height - 1);
+    ASSERT_TRUE(wait_until([&] { return !slotted(1, bottom).empty(); }));
+    click_at(dpy, screen_width - 1, screen_height - 12);  // to the top edge
+    move_pointer(dpy, screen_width - 1, 0);
+    EXPECT_TRUE(wait_until([&] { return !slotted(1, 0).empty(); }));
+
+    move_pointer(dpy, screen_width / 2, screen_height - 1);
+    start_panel();  // the last one ends; this one collects the icon that outlived it
+    EXPECT_TRUE(wait_until([&] { return !slotted(1, bottom).empty(); }, SLOW));
+}
+
+TEST_P(EwmhDesktop, a_tray_running_first_keeps_the_bar_as_it_was_and_one_coming_later_takes_the_icons)
+{
+    ProgramOptions o = options();
+    clients_.push_back(std::make_unique<Program>("/usr/bin/trayer", o));
+    ASSERT_TRUE(wait_until([&] { return tray_owner(dpy) != None; }, SLOW));
+    start_panel();
+    // Left of the clock, which may change meanwhile, once the bar is painted.
+    const auto look = [&] { return capture(dpy, bar_, 0, 0, screen_width - 44, 24).value(); };
+    ASSERT_TRUE(wait_until([&] { return column_is(48, PanelColor::Shadow); }));
+    const Image before = look();
+    start_status_icon();
+    ASSERT_TRUE(wait_until([&] { return icons_under(root) == 1; }, SLOW));  // in trayer
+    const auto same = [&](const Image& now) {
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < screen_width - 44; ++x)
+                if (now.at(x, y) != before.at(x, y))
+                    return false;
+        return true;
+    };
+    EXPECT_TRUE(wait_until([&] { return same(look()); })) << "the bar looks other than before";
+
+    clients_.front()->stop();  // trayer: the bar takes the selection, and the icon comes
+    ASSERT_TRUE(wait_until([&] { return !slotted(1, screen_height - 24).empty(); }, SLOW));
+    const Window later = XCreateSimpleWindow(dpy, root, 0, 0, 1, 1, 0, 0, 0);
+    take_tray_selection(dpy, later);
+    XEvent dock{};
+    EXPECT_TRUE(wait_until([&] { return XCheckTypedWindowEvent(dpy, later, ClientMessage, &dock); }, SLOW));
+    EXPECT_EQ(icons_under(bar_), 0);
 }
 
 // xbindkeys holds the keyboard while its hot key is down, and starts the

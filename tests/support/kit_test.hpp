@@ -3,6 +3,7 @@
 #pragma once
 
 #include "xtest_input.hpp"
+#include "tray_probes.hpp"
 #include "probes.hpp"
 #include "program.hpp"
 #include "scripted_wm.hpp"

@@ -82,6 +82,19 @@ bool row_is_listed(int row, int entry_count)
     return row >= 1 && row <= entry_count && row < ENTRY_SLOTS;
 }
 
+int band_top(int row)
+{
+    return row * LINE_HEIGHT - (LINE_HEIGHT - 2);
+}
+
+bool press_is_on_popup(int x, int y, unsigned width, unsigned height, unsigned border)
+{
+    // Widened: a press far off a huge window must not wrap around.
+    const long long low = -static_cast<long long>(border);
+    return x >= low && x < static_cast<long long>(width) + border &&
+           y >= low && y < static_cast<long long>(height) + border;
+}
+
 PopupSize popup_size(int entry_count, unsigned max_label_length)
 {
     const unsigned length = std::max(max_label_length, MIN_LABEL_LENGTH);

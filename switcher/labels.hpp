@@ -1,4 +1,5 @@
-// Pure rules of the switcher: labels, click rows and the pop-up's size.
+// Pure rules of the switcher: labels, click rows and presses, the highlight
+// band and the pop-up's size.
 // Plain values in and out, no X, so the tests call them without a server.
 #pragma once
 
@@ -48,6 +49,14 @@ int row_at(int y);
 
 // Whether row names a window of a list of entry_count lines.
 bool row_is_listed(int row, int entry_count);
+
+// The top of row's highlight band, LINE_HEIGHT pixels high: from 10 pixels
+// above the row's baseline to 1 below it, where its letters are drawn.
+int band_top(int row);
+
+// Whether a press at (x, y), relative to the pop-up's inside top-left
+// corner, falls on the pop-up: its inside of width by height or its border.
+bool press_is_on_popup(int x, int y, unsigned width, unsigned height, unsigned border);
 
 struct PopupSize {
     unsigned width;

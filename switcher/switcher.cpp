@@ -1,6 +1,8 @@
 // The pop-up window list: opens at the pointer, lists the client windows on
-// every exposure, raises the one that is clicked, and exits.
+// every exposure, raises the one that is clicked or chosen from the
+// keyboard, and exits; a press elsewhere or Escape closes it.
 #include "font_names.hpp"
+#include "keys.hpp"
 #include "labels.hpp"
 #include "utf8.hpp"
 #include "window_name.hpp"
@@ -8,8 +10,11 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
+#include <X11/Xutil.h>
+#include <poll.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -54,6 +59,15 @@ struct UnicodeFont {
     unsigned default_char = 0;  // shown for characters past U+FFFF
 };
 
+// The pointer and keyboard grabs, asked for once the pop-up is first exposed.
+struct Grabs {
+    bool asked = false;
+    bool pointer = false;
+    bool keyboard = false;
+    std::chrono::steady_clock::time_point give_up{};   // no more asking after this
+    std::chrono::steady_clock::time_point next_try{};
+};
+
 struct SwitcherState {
     Display* display = nullptr;
     XFontStruct* font = nullptr;
@@ -68,6 +82,8 @@ struct SwitcherState {
     int entry_count = 0;
     unsigned max_label_length = MIN_LABEL_LENGTH;  // in characters
     std::array<Entry, ENTRY_SLOTS> entries{};
+    int highlighted = 0;  // the row keys moved the highlight to; 0: none
+    Grabs grabs;
 };
 
 SwitcherState switcher;
@@ -288,10 +304,18 @@ void draw_unicode(Font font, int x, int y, std::string_view text)
     XSetFont(switcher.display, switcher.gc, switcher.font->fid);
 }
 
-// Draws line `row` of the list: its label from x = 1 on the baseline at
-// 12 times the row. Latin-1 labels, and UTF-8 ones within Latin-1, in
-// "fixed"; others in its Unicode cut, or with "?" for the rest without one.
-void draw_row(int row)
+// Wider than any pop-up: the server clips a band to the window.
+constexpr unsigned ACROSS = 0xFFFF;
+
+void set_ink(unsigned long pixel)
+{
+    XSetForeground(switcher.display, switcher.gc, pixel);
+}
+
+// Draws the label of line `row` from x = 1 on the baseline at 12 times the
+// row. Latin-1 labels, and UTF-8 ones within Latin-1, in "fixed"; others in
+// its Unicode cut, or with "?" for the rest without one.
+void draw_label(int row)
 {
     const Label& label = switcher.entries[row].label;
     const int x = 1;
@@ -310,6 +334,36 @@ void draw_row(int row)
     char latin1[LABEL_SIZE];
     const std::size_t count = latin1_from_utf8(label.view(), latin1, sizeof latin1);
     XDrawString(switcher.display, switcher.popup, switcher.gc, x, y, latin1, static_cast<int>(count));
+}
+
+// Draws line `row` of the list over what the pop-up shows there; the
+// highlighted row inverted, white letters on a black band across the pop-up.
+void draw_row(int row)
+{
+    if (row != switcher.highlighted) {
+        draw_label(row);
+        return;
+    }
+    XFillRectangle(switcher.display, switcher.popup, switcher.gc, 0, band_top(row), ACROSS,
+                   switcher.line_height);
+    set_ink(switcher.white_pixel);
+    draw_label(row);
+    set_ink(switcher.black_pixel);
+}
+
+// Moves the highlight to `row` (0: none), drawing the old row plain again.
+void move_highlight(int row)
+{
+    const int old = switcher.highlighted;
+    if (row == old)
+        return;
+    switcher.highlighted = row;
+    if (row_is_listed(old, switcher.entry_count)) {
+        XClearArea(switcher.display, switcher.popup, 0, band_top(old), 0, switcher.line_height, False);
+        draw_row(old);
+    }
+    if (row_is_listed(row, switcher.entry_count))
+        draw_row(row);
 }
 
 // ---- Listing --------------------------------------------------------------
@@ -380,13 +434,106 @@ int pointer_y_in_popup()
     return y;
 }
 
-// Maps and raises the window on the clicked row; a row off the list raises nothing.
-void raise_clicked()
+// Says which row was chosen and maps and raises its window; a row off the
+// list raises nothing.
+void raise_row(int row)
 {
-    const int row = row_at(pointer_y_in_popup());
     std::fprintf(stderr, "raising %d", row);
     if (row_is_listed(row, switcher.entry_count))
         XMapRaised(switcher.display, switcher.entries[row].window);
+}
+
+void raise_clicked()
+{
+    raise_row(row_at(pointer_y_in_popup()));
+}
+
+// Whether a press, judged by its own position, fell on the pop-up or its
+// border; with the pointer grabbed, presses anywhere else come here too.
+bool press_on_popup(const XButtonEvent& press)
+{
+    if (!press.same_screen)
+        return false;
+    Window root = None;
+    int x = 0, y = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    if (!XGetGeometry(switcher.display, switcher.popup, &root, &x, &y, &width, &height, &border, &depth))
+        return false;
+    return press_is_on_popup(press.x, press.y, width, height, border);
+}
+
+// ---- Keys -----------------------------------------------------------------
+
+// Acts on a key: moves the highlight, chooses a row, or closes. Returns
+// whether the program is to end.
+bool on_key_press(XKeyEvent& key)
+{
+    char text[8];
+    KeySym keysym = NoSymbol;
+    XLookupString(&key, text, sizeof text, &keysym, nullptr);
+    const KeyOutcome outcome =
+        after_key(keysym, (key.state & ShiftMask) != 0, switcher.highlighted, switcher.entry_count);
+    switch (outcome.action) {
+    case KeyOutcome::Close:
+        return true;
+    case KeyOutcome::Choose:
+        raise_row(outcome.row);
+        return true;
+    case KeyOutcome::Stay:
+        move_highlight(outcome.row);
+        return false;
+    }
+    return false;
+}
+
+// ---- Grabs ----------------------------------------------------------------
+
+// How long grabs held by another client are asked for again: a hot-key
+// program may still hold the keyboard while the key that started the
+// switcher is down.
+constexpr auto GRAB_PATIENCE = std::chrono::seconds(1);
+constexpr auto GRAB_RETRY = std::chrono::milliseconds(20);
+
+// Takes the grabs not held yet. With the pointer grabbed, a press anywhere
+// comes to the pop-up, in its coordinates; with the keyboard, every key.
+void take_grabs()
+{
+    Grabs& grabs = switcher.grabs;
+    const auto now = std::chrono::steady_clock::now();
+    if (!grabs.asked) {
+        grabs.asked = true;
+        grabs.give_up = now + GRAB_PATIENCE;
+    }
+    grabs.next_try = now + GRAB_RETRY;
+    if (!grabs.pointer)
+        grabs.pointer = XGrabPointer(switcher.display, switcher.popup, False, ButtonPressMask,
+                                     GrabModeAsync, GrabModeAsync, None, None,
+                                     CurrentTime) == GrabSuccess;
+    if (!grabs.keyboard)
+        grabs.keyboard = XGrabKeyboard(switcher.display, switcher.popup, False, GrabModeAsync,
+                                       GrabModeAsync, CurrentTime) == GrabSuccess;
+}
+
+// Whether a grab is still missing and worth asking for again.
+bool waiting_for_grabs()
+{
+    const Grabs& grabs = switcher.grabs;
+    return grabs.asked && !(grabs.pointer && grabs.keyboard) &&
+           std::chrono::steady_clock::now() < grabs.give_up;
+}
+
+// Whether an event is queued, or arrives before `deadline`.
+bool event_before(std::chrono::steady_clock::time_point deadline)
+{
+    if (XPending(switcher.display))
+        return true;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() > 0) {
+        pollfd connection{ConnectionNumber(switcher.display), POLLIN, 0};
+        poll(&connection, 1, static_cast<int>(left.count()));
+    }
+    return XPending(switcher.display) > 0;
 }
 
 // ---- Start-up and loop ----------------------------------------------------
@@ -425,18 +572,54 @@ void open_popup()
     XMoveWindow(display, switcher.popup, at.x, at.y);
 }
 
-// Lists on every exposure until the first button press has been handled.
+// Lists on every exposure; the first exposure, the pop-up being viewable
+// at last, takes the grabs first.
+void on_expose()
+{
+    if (!switcher.grabs.asked)
+        take_grabs();
+    rebuild_list();
+    if (!row_is_listed(switcher.highlighted, switcher.entry_count))
+        switcher.highlighted = 0;
+}
+
+// Handles one event; returns whether the program is to end.
+bool handle_event(XEvent& event)
+{
+    switch (event.type) {
+    case ButtonPress:
+        // A press elsewhere closes the list, as Escape does.
+        if (press_on_popup(event.xbutton))
+            raise_clicked();
+        return true;
+    case KeyPress:
+        return on_key_press(event.xkey);
+    case Expose:
+        on_expose();
+        return false;
+    case MappingNotify:
+        XRefreshKeyboardMapping(&event.xmapping);
+        return false;
+    default:
+        return false;
+    }
+}
+
+// Runs until a row is chosen or the list closed, asking again for missing
+// grabs between events.
 void run_event_loop()
 {
     for (;;) {
+        // Asked again on time even while events keep coming.
+        if (waiting_for_grabs() && (std::chrono::steady_clock::now() >= switcher.grabs.next_try ||
+                                    !event_before(switcher.grabs.next_try))) {
+            take_grabs();
+            continue;
+        }
         XEvent event;
         XNextEvent(switcher.display, &event);
-        if (event.type == ButtonPress) {
-            raise_clicked();
+        if (handle_event(event))
             return;
-        }
-        if (event.type == Expose)
-            rebuild_list();
     }
 }
 

@@ -262,6 +262,16 @@ Window focused_window(Display* dpy)
     return focus;
 }
 
+bool keyboard_grabbed_elsewhere(Display* dpy)
+{
+    const int status = XGrabKeyboard(dpy, DefaultRootWindow(dpy), False, GrabModeAsync,
+                                     GrabModeAsync, CurrentTime);
+    if (status == GrabSuccess)
+        XUngrabKeyboard(dpy, CurrentTime);
+    XSync(dpy, False);
+    return status == AlreadyGrabbed;
+}
+
 long all_event_masks(Display* dpy, Window window)
 {
     XWindowAttributes attributes;

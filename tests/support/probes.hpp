@@ -100,6 +100,10 @@ std::optional<Window> wait_for_panel_window(Display* dpy, std::chrono::milliseco
 // XGetInputFocus.
 Window focused_window(Display* dpy);
 
+// Whether another client holds the keyboard grabbed: a grab of it on this
+// connection is refused (one that succeeds is let go at once).
+bool keyboard_grabbed_elsewhere(Display* dpy);
+
 // The union of every client's event mask on `window` (all_event_masks).
 long all_event_masks(Display* dpy, Window window);
 

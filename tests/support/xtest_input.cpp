@@ -40,4 +40,22 @@ void click_at(Display* dpy, int x, int y, unsigned button)
     click(dpy, button);
 }
 
+void press_key(Display* dpy, KeySym keysym)
+{
+    XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, keysym), True, CurrentTime);
+    XSync(dpy, False);
+}
+
+void release_key(Display* dpy, KeySym keysym)
+{
+    XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, keysym), False, CurrentTime);
+    XSync(dpy, False);
+}
+
+void tap_key(Display* dpy, KeySym keysym)
+{
+    press_key(dpy, keysym);
+    release_key(dpy, keysym);
+}
+
 }  // namespace kit_test

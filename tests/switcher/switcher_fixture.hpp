@@ -179,8 +179,11 @@ protected:
     }
 
     // What the pop-up shows for a list: white, each label in black "fixed"
-    // from x = 1 on the baseline of its line, 12 pixels apart.
-    std::optional<Image> expected_popup(int width, int height, const std::vector<std::string>& lines)
+    // from x = 1 on the baseline of its line, 12 pixels apart; the
+    // highlighted line (0: none) in white on a black band across the
+    // pop-up, from 10 pixels above its baseline to 1 below.
+    std::optional<Image> expected_popup(int width, int height, const std::vector<std::string>& lines,
+                                        int highlighted = 0)
     {
         const Pixmap canvas = XCreatePixmap(dpy, root, width, height, DefaultDepth(dpy, screen));
         const GC gc = XCreateGC(dpy, canvas, 0, nullptr);
@@ -190,9 +193,17 @@ protected:
         if (!fixed_)
             fixed_ = XLoadQueryFont(dpy, "fixed");
         XSetFont(dpy, gc, fixed_->fid);
-        for (std::size_t k = 1; k <= lines.size(); ++k)
-            XDrawString(dpy, canvas, gc, 1, static_cast<int>(12 * k), lines[k - 1].data(),
+        for (std::size_t k = 1; k <= lines.size(); ++k) {
+            const int baseline = static_cast<int>(12 * k);
+            const bool lit = static_cast<int>(k) == highlighted;
+            if (lit) {
+                XFillRectangle(dpy, canvas, gc, 0, baseline - 10, width, 12);
+                XSetForeground(dpy, gc, WhitePixel(dpy, screen));
+            }
+            XDrawString(dpy, canvas, gc, 1, baseline, lines[k - 1].data(),
                         static_cast<int>(lines[k - 1].size()));
+            XSetForeground(dpy, gc, BlackPixel(dpy, screen));
+        }
         XImage* image = XGetImage(dpy, canvas, 0, 0, width, height, AllPlanes, ZPixmap);
         XFreeGC(dpy, gc);
         XFreePixmap(dpy, canvas);
@@ -201,14 +212,14 @@ protected:
         return Image(image);
     }
 
-    // Waits until the pop-up shows exactly these lines.
-    bool popup_shows(const std::vector<std::string>& lines)
+    // Waits until the pop-up shows exactly these lines, with that one highlighted.
+    bool popup_shows(const std::vector<std::string>& lines, int highlighted = 0)
     {
         return wait_until([&] {
             const auto shown = capture(dpy, popup);
             if (!shown)
                 return false;
-            const auto expected = expected_popup(shown->width(), shown->height(), lines);
+            const auto expected = expected_popup(shown->width(), shown->height(), lines, highlighted);
             for (int y = 0; y < shown->height(); ++y)
                 for (int x = 0; x < shown->width(); ++x)
                     if (shown->at(x, y) != expected->at(x, y))

@@ -72,6 +72,18 @@ struct TrackedWindow {
     bool active : 1 = false;
     bool minimized : 1 = false;
     bool owns_icon : 1 = false;
+    bool repaint_due : 1 = false;  // its button waits for the end of the burst
+};
+
+// Work the handlers ask for while the loop takes in a burst of events, done
+// once the queue is drained: one sync, then one paint. Outside the loop
+// (at start-up) nothing gathers and the work is done at once.
+struct DueWork {
+    bool gathering = false;
+    bool sync = false;
+    bool whole_bar = false;
+    bool buttons = false;  // some records have repaint_due
+    bool clock = false;
 };
 
 // The one bar. Starts expanded at the bottom edge, showing desktop 0.
@@ -82,6 +94,7 @@ struct Panel {
     int desktop = 0;
     // Tray icons shown, each in a slot left of the clock; set by the tray.
     int tray_icons = 0;
+    DueWork due;
     bool collapsed : 1 = false;
     bool top_edge : 1 = false;
 };

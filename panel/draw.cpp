@@ -200,6 +200,9 @@ void draw_desktop_buttons(const Panel& panel)
 
 void redraw_panel(Panel& panel)
 {
+    panel.due.whole_bar = false;
+    panel.due.buttons = false;
+    panel.due.clock = false;
     set_ink(Ink);
     draw_text(panel, 10, 17, "Start");  // fixed y, whatever the baseline
     draw_desktop_buttons(panel);
@@ -211,6 +214,7 @@ void redraw_panel(Panel& panel)
     int x = layout.first_left;
     int placed = 0;
     for (TrackedWindow* record = panel.first_client; record; record = record->next) {
+        record->repaint_due = false;
         if (placed < layout.shown) {
             record->button_left = x;
             record->button_width = layout.step - 1;
@@ -235,4 +239,51 @@ void redraw_panel(Panel& panel)
     draw_separator(panel, pager + FIRST_SLOT_OFFSET);
     draw_grip(panel.window, s - 6);
     release_unused_unicode_face(panel);
+}
+
+void request_whole_repaint(Panel& panel)
+{
+    if (panel.due.gathering)
+        panel.due.whole_bar = true;
+    else
+        redraw_panel(panel);
+}
+
+void request_button_repaint(Panel& panel, TrackedWindow& record)
+{
+    if (!panel.due.gathering) {
+        draw_client_button(panel, record);
+        return;
+    }
+    record.repaint_due = true;
+    panel.due.buttons = true;
+}
+
+void request_clock_repaint(Panel& panel)
+{
+    if (panel.due.gathering)
+        panel.due.clock = true;
+    else
+        draw_clock(panel);
+}
+
+void paint_due(Panel& panel)
+{
+    if (panel.due.whole_bar) {
+        redraw_panel(panel);
+        return;
+    }
+    if (panel.due.buttons) {
+        panel.due.buttons = false;
+        for (TrackedWindow* record = panel.first_client; record; record = record->next) {
+            if (record->repaint_due) {
+                record->repaint_due = false;
+                draw_client_button(panel, *record);
+            }
+        }
+    }
+    if (panel.due.clock) {
+        panel.due.clock = false;
+        draw_clock(panel);
+    }
 }

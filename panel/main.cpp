@@ -1,4 +1,5 @@
 // The panel's entry routine and its only loop.
+#include "burst.hpp"
 #include "clients.hpp"
 #include "display_state.hpp"
 #include "draw.hpp"
@@ -47,14 +48,14 @@ void on_focus_event(Panel& panel, const XEvent& event)
 
 void on_expose_event(Panel& panel, const XEvent&)
 {
-    redraw_panel(panel);
+    request_whole_repaint(panel);
 }
 
 void on_destroy_event(Panel& panel, const XEvent& event)
 {
     untrack_window(panel, event.xdestroywindow.window);
     on_tray_destroy(panel, event.xdestroywindow.window);
-    redraw_panel(panel);
+    request_whole_repaint(panel);
 }
 
 void on_property_event(Panel& panel, const XEvent& event)
@@ -113,14 +114,20 @@ constexpr auto handlers = [] {
     return h;
 }();
 
+// Handlers note their work; it is done once per burst, when the queue is
+// empty. The work's own round trips may queue more events: a burst of
+// their own. XPending also sends the paint.
 void drain_events(Panel& panel)
 {
-    while (XPending(ds.display)) {
-        XEvent event;
-        XNextEvent(ds.display, &event);
-        if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
-            handlers[event.type](panel, event);
-    }
+    do {
+        while (XPending(ds.display)) {
+            XEvent event;
+            XNextEvent(ds.display, &event);
+            if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
+                handlers[event.type](panel, event);
+        }
+        finish_burst(panel);
+    } while (XPending(ds.display));
 }
 
 // ---- The minute -----------------------------------------------------------
@@ -136,6 +143,7 @@ time_t next_full_minute(time_t served)
 {
     const int x_fd = ConnectionNumber(ds.display);
     time_t deadline = next_full_minute(0);
+    start_gathering(panel);
     // Start-up's XSync may already have queued the first Expose, and the
     // placement requests are still unflushed: neither must wait for traffic.
     drain_events(panel);
@@ -156,7 +164,7 @@ time_t next_full_minute(time_t served)
         // A wait cut short by a signal or by traffic still repaints the
         // clock once the minute it was waiting for has come.
         if (ready == 0 || std::time(nullptr) >= deadline) {
-            draw_clock(panel);
+            request_clock_repaint(panel);
             deadline = next_full_minute(deadline);
         }
 #ifdef PANEL_POINTER_POLL

@@ -7,6 +7,7 @@
 #include <X11/Xatom.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <unordered_set>
 #include <utility>
@@ -19,15 +20,32 @@ namespace {
 // this many are looked at. The bar has far fewer usable button slots.
 constexpr std::size_t MAX_LISTED_CLIENTS = 512;
 
+// What a sync reads on the root, asked for together: one round trip.
+struct RootReads {
+    PropertyRequest workspace{ds.root, ds.atoms[WinWorkspace], XA_CARDINAL};
+    PropertyRequest net_desktop{ds.root, ds.atoms[NetCurrentDesktop], XA_CARDINAL};
+    PropertyRequest net_list{ds.root, ds.atoms[NetClientList], XA_WINDOW};
+    PropertyRequest win_list{ds.root, ds.atoms[WinClientList], XA_CARDINAL};
+    xcb_get_input_focus_cookie_t focus = xcb_get_input_focus(xcb_side());
+};
+
+Window focus_from(const RootReads& reads)
+{
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_input_focus_reply_t* reply = xcb_get_input_focus_reply(xcb_side(), reads.focus, &error);
+    std::free(error);
+    const Window focus = reply ? reply->focus : None;
+    std::free(reply);
+    return focus;
+}
+
 // The window manager's client list: the first of the two lists that
 // returns data at all. One of another type or format reads as empty, and
 // the second list is then not consulted.
-std::optional<std::vector<long>> read_client_list()
+std::optional<std::vector<long>> client_list_from(RootReads& reads)
 {
-    const std::pair<Atom, Atom> lists[] = {{ds.atoms[NetClientList], XA_WINDOW},
-                                           {ds.atoms[WinClientList], XA_CARDINAL}};
-    for (const auto& [property, type] : lists) {
-        const PropertyItems list(ds.root, property, type);
+    for (PropertyRequest* request : {&reads.net_list, &reads.win_list}) {
+        const PropertyItems list(*request);
         if (list.present())
             return std::vector<long>(list.begin(),
                                      list.begin() + std::min(list.size(), MAX_LISTED_CLIENTS));
@@ -50,18 +68,17 @@ std::unordered_set<Window> listed_ids(const std::vector<long>& list)
 
 void sync_client_list(Panel& panel)
 {
+    RootReads reads;
     bool desktop_changed = false;
-    const int desktop = current_desktop();
+    const int desktop =
+        current_desktop_from(PropertyItems(reads.workspace), PropertyItems(reads.net_desktop));
     if (desktop != panel.desktop) {
         desktop_changed = true;
         panel.desktop = desktop;
     }
+    const Window focus = focus_from(reads);
 
-    Window focus = None;
-    int revert_to = 0;
-    XGetInputFocus(ds.display, &focus, &revert_to);
-
-    const auto list = read_client_list();
+    const auto list = client_list_from(reads);
     if (!list)
         return;  // no list at all: only the desktop number follows the root
 
@@ -78,15 +95,24 @@ void sync_client_list(Panel& panel)
     }
 
     // In list order; an id listed twice gets one record at most.
+    std::vector<Window> new_windows;
     for (const long item : *list) {
         const Window window = xid_item(item);
-        if (tracked.contains(window))
-            continue;
-        const int count_before = panel.client_count;
-        track_window(panel, window, window == focus ? 1 : 0);
-        if (panel.client_count != count_before)
-            tracked.insert(window);
+        if (tracked.insert(window).second)
+            new_windows.push_back(window);
     }
+    track_windows(panel, new_windows.data(), new_windows.size(), focus);
+}
+
+void request_sync(Panel& panel)
+{
+    if (panel.due.gathering) {
+        panel.due.sync = true;
+        request_whole_repaint(panel);
+        return;
+    }
+    sync_client_list(panel);
+    redraw_panel(panel);
 }
 
 void on_focus_in(Panel& panel, Window window)
@@ -95,51 +121,51 @@ void on_focus_in(Panel& panel, Window window)
         const bool focused = record->window == window;
         if (record->active != focused) {
             record->active = focused;
-            draw_client_button(panel, *record);
+            request_button_repaint(panel, *record);
         }
     }
 }
 
 namespace {
 
+// A change of the desktop count alone syncs nothing: the strip shows it at
+// the next whole repaint (the tray follows it at once).
 void on_root_property(Panel& panel, Atom atom)
 {
     if (atom == ds.atoms[NetClientList] || atom == ds.atoms[WinClientList] ||
-        atom == ds.atoms[WinWorkspace] || atom == ds.atoms[NetCurrentDesktop]) {
-        sync_client_list(panel);
-        redraw_panel(panel);
-    }
+        atom == ds.atoms[WinWorkspace] || atom == ds.atoms[NetCurrentDesktop])
+        request_sync(panel);
 }
 
-void on_client_property(const Panel& panel, TrackedWindow& record, Atom atom)
+void on_client_property(Panel& panel, TrackedWindow& record, Atom atom)
 {
     if (atom == ds.atoms[NetWmName]) {
         // Same rules as when the record was made: a deleted or unusable
         // _NET_WM_NAME hands the title back to WM_NAME.
         record.title = read_title(record.window, nullptr, &record.title_kind);
-        draw_client_button(panel, record);
+        request_button_repaint(panel, record);
     } else if (atom == XA_WM_NAME) {
         // A title from _NET_WM_NAME stands; one would have been announced.
         if (record.title_kind.from_net_wm_name)
             return;
         record.title = read_wm_name_title(record.window, &record.title_kind);
-        draw_client_button(panel, record);
+        request_button_repaint(panel, record);
     } else if (atom == ds.atoms[WmState]) {
         const bool minimized = is_minimized(record.window);
         if (minimized == record.minimized)
             return;
         record.minimized = minimized;
-        draw_client_button(panel, record);
+        request_button_repaint(panel, record);
     } else if (atom == XA_WM_HINTS) {
         // Only a fallback icon is replaced; an icon the client gave stays.
         if (record.icon != ds.fallback_icon)
             return;
         load_hints_icon(record);
-        draw_client_button(panel, record);
+        request_button_repaint(panel, record);
     } else if (atom == ds.atoms[NetWmIcon]) {
         if (record.icon != ds.fallback_icon || !load_net_wm_icon(record))
             return;
-        draw_client_button(panel, record);
+        request_button_repaint(panel, record);
     }
 }
 

@@ -523,5 +523,5 @@ void place_tray_icons(const Panel& panel)
 
 void repaint_tray(Panel& panel)
 {
-    redraw_panel(panel);
+    request_whole_repaint(panel);
 }

@@ -20,8 +20,8 @@ void on_tray_map(Panel& panel, Window window);
 void on_tray_unmap(Panel& panel, Window window);
 void on_tray_configure(Panel& panel, const XConfigureEvent& event);
 void on_tray_reparent(Panel& panel, const XReparentEvent& event);
-// A docked icon or the watched tray holder went away. Draws nothing: the
-// loop repaints the whole bar after every DestroyNotify.
+// A docked icon or the watched tray holder went away. Asks for no repaint:
+// the loop asks for a whole one after every DestroyNotify.
 void on_tray_destroy(Panel& panel, Window window);
 
 // After the bar collapsed or expanded: icons show only on the expanded bar.

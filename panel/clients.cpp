@@ -355,8 +355,12 @@ bool belongs_on_bar(const Panel& panel, NewWindow& w)
 void ask_facts(NewWindow& w)
 {
     // Selected before the first read: a change between a read and the
-    // selection would otherwise never be heard of.
-    XSelectInput(ds.display, w.window, TRACKED_CLIENT_EVENTS);
+    // selection would otherwise never be heard of. Through XCB, so that the
+    // requests of every window leave in one buffer (an error still reaches
+    // Xlib's handler, as one of XSelectInput would).
+    const std::uint32_t events = TRACKED_CLIENT_EVENTS;
+    xcb_change_window_attributes(xcb_side(), static_cast<xcb_window_t>(w.window), XCB_CW_EVENT_MASK,
+                                 &events);
     w.net_wm_name = PropertyRequest(w.window, ds.atoms[NetWmName], AnyPropertyType);
     w.wm_name = PropertyRequest(w.window, XA_WM_NAME, AnyPropertyType);
     w.wm_state = PropertyRequest(w.window, ds.atoms[WmState], ds.atoms[WmState]);

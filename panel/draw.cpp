@@ -134,12 +134,18 @@ void draw_client_button(const Panel& panel, const TrackedWindow& record)
     // the server refuse the whole GC change carrying it: the pending ink
     // goes first, or Xlib's GC cache would believe it sent and skip the
     // next set_ink of that colour.
+    // The clip goes in one change with the copy, and its removal with the
+    // next ink (XChangeGC leaves both in Xlib's GC cache until then).
     XFlushGC(ds.display, ds.gc);
-    XSetClipMask(ds.display, ds.gc, record.icon_mask);
-    XSetClipOrigin(ds.display, ds.gc, content + 2, 4);
+    XGCValues clip{};
+    clip.clip_mask = record.icon_mask;
+    clip.clip_x_origin = content + 2;
+    clip.clip_y_origin = 4;
+    XChangeGC(ds.display, ds.gc, GCClipMask | GCClipXOrigin | GCClipYOrigin, &clip);
     XCopyArea(ds.display, record.icon, panel.window, ds.gc, 0, 0, ICON_SIZE, ICON_SIZE,
               content + 2, 4);
-    XSetClipMask(ds.display, ds.gc, None);
+    clip.clip_mask = None;
+    XChangeGC(ds.display, ds.gc, GCClipMask, &clip);
 }
 
 void draw_clock(const Panel& panel)

@@ -7,6 +7,7 @@
 #include <X11/Xatom.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <unordered_set>
@@ -64,6 +65,32 @@ std::unordered_set<Window> listed_ids(const std::vector<long>& list)
     return ids;
 }
 
+bool is_sync_atom(Atom atom)
+{
+    return atom == ds.atoms[NetClientList] || atom == ds.atoms[WinClientList] ||
+           atom == ds.atoms[WinWorkspace] || atom == ds.atoms[NetCurrentDesktop];
+}
+
+// A notice the server sent before it answered the sync's reads: those
+// reads already saw the change. (An event carries the sequence number of
+// the last request the server had then handled for this connection.)
+Bool seen_by_sync(Display*, XEvent* event, XPointer first_read)
+{
+    const auto first = *reinterpret_cast<const std::uint32_t*>(first_read);
+    const auto handled = static_cast<std::uint32_t>(event->xany.serial);
+    return event->type == PropertyNotify && event->xproperty.window == ds.root &&
+           is_sync_atom(event->xproperty.atom) && static_cast<std::int32_t>(handled - first) < 0;
+}
+
+// The window manager sets its two lists and the desktop one by one: those
+// changes that reached the queue while the sync read are not synced again.
+void drop_seen_notices(std::uint32_t first_read)
+{
+    XEvent event;
+    while (XCheckIfEvent(ds.display, &event, seen_by_sync, reinterpret_cast<XPointer>(&first_read))) {
+    }
+}
+
 }  // namespace
 
 void sync_client_list(Panel& panel)
@@ -77,6 +104,7 @@ void sync_client_list(Panel& panel)
         panel.desktop = desktop;
     }
     const Window focus = focus_from(reads);
+    drop_seen_notices(reads.workspace.sequence());
 
     const auto list = client_list_from(reads);
     if (!list)
@@ -132,8 +160,7 @@ namespace {
 // the next whole repaint (the tray follows it at once).
 void on_root_property(Panel& panel, Atom atom)
 {
-    if (atom == ds.atoms[NetClientList] || atom == ds.atoms[WinClientList] ||
-        atom == ds.atoms[WinWorkspace] || atom == ds.atoms[NetCurrentDesktop])
+    if (is_sync_atom(atom))
         request_sync(panel);
 }
 

@@ -28,7 +28,8 @@ void measure_burst(const Subject& subject, bool openbox, const std::string& scra
     driver.add_clients(10);
     Run run(subject, session.server.display, scratch);
     if (!wait_following(driver, run, subject)) {
-        note("  %s: did not start for the burst", subject.name.c_str());
+        note("  %s: did not start for the burst (%s); its output:\n%s", subject.name.c_str(),
+             run.running() ? "no painted bar" : "it ended", run.log().c_str());
         return;
     }
 

@@ -253,17 +253,24 @@ public:
 
     // The widest short window on the root that the driver did not make and
     // that the process `pid` owns (any owner when pid is 0).
+    // A real window manager may have put it in a frame of its own: then it
+    // is looked for inside the root's children too.
     std::optional<Window> find_bar(pid_t pid)
     {
-        Window root_ret, parent;
-        Window* children = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(dpy_, root_, &root_ret, &parent, &children, &count))
-            return std::nullopt;
+        std::vector<Window> candidates = children_of(root_);
+        if (!scripted_) {
+            for (std::size_t depth = 0, from = 0; depth < 2; ++depth) {
+                const std::size_t to = candidates.size();
+                for (std::size_t i = from; i < to; ++i)
+                    if (!is_ours(candidates[i]))
+                        for (Window child : children_of(candidates[i]))
+                            candidates.push_back(child);
+                from = to;
+            }
+        }
         std::optional<Window> best;
         int best_width = 0;
-        for (unsigned i = 0; i < count; ++i) {
-            Window w = children[i];
+        for (Window w : candidates) {
             if (is_ours(w))
                 continue;
             XWindowAttributes a;
@@ -278,9 +285,20 @@ public:
                 best_width = a.width;
             }
         }
+        return best;
+    }
+
+    std::vector<Window> children_of(Window w)
+    {
+        Window root_ret, parent;
+        Window* children = nullptr;
+        unsigned count = 0;
+        std::vector<Window> list;
+        if (XQueryTree(dpy_, w, &root_ret, &parent, &children, &count))
+            list.assign(children, children + count);
         if (children)
             XFree(children);
-        return best;
+        return list;
     }
 
     pid_t owner_pid(Window w)

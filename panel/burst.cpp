@@ -14,5 +14,6 @@ void finish_burst(Panel& panel)
         panel.due.sync = false;
         sync_client_list(panel);
     }
+    read_due_titles(panel);
     paint_due(panel);
 }

@@ -6,5 +6,5 @@
 // From here on, handlers note their work in panel.due instead of doing it.
 void start_gathering(Panel& panel);
 
-// The work noted since the last call: the sync, then the paint.
+// The work noted since the last call: the sync, the titles, then the paint.
 void finish_burst(Panel& panel);

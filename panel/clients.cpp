@@ -182,6 +182,18 @@ std::optional<std::string> read_title(Window window, bool* out_of_memory, TitleK
     }
 }
 
+std::optional<std::string> title_from(const PropertyData& net_wm_name, const PropertyData& wm_name,
+                                      TitleKind* kind)
+{
+    try {
+        if (auto title = net_wm_name_title(net_wm_name, kind))
+            return title;
+        return wm_name_title_from(wm_name, kind);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
 std::optional<std::string> read_wm_name_title(Window window, TitleKind* kind)
 {
     try {

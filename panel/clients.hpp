@@ -37,6 +37,10 @@ std::optional<std::string> read_title(Window window, bool* out_of_memory = nullp
 // WM_NAME's title alone, for a change of it on a window whose title does
 // not come from _NET_WM_NAME; nullopt also when out of memory.
 std::optional<std::string> read_wm_name_title(Window window, TitleKind* kind);
+// The same rules on the properties as read (_NET_WM_NAME without data for
+// WM_NAME's title alone); nullopt also when out of memory.
+std::optional<std::string> title_from(const PropertyData& net_wm_name, const PropertyData& wm_name,
+                                      TitleKind* kind);
 
 void load_kwm_icon(TrackedWindow& record);
 void load_hints_icon(TrackedWindow& record);

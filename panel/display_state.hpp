@@ -73,6 +73,10 @@ struct TrackedWindow {
     bool minimized : 1 = false;
     bool owns_icon : 1 = false;
     bool repaint_due : 1 = false;  // its button waits for the end of the burst
+    // A title change announced in the burst: _NET_WM_NAME (read with
+    // WM_NAME) or WM_NAME alone.
+    bool net_title_due : 1 = false;
+    bool wm_title_due : 1 = false;
 };
 
 // Work the handlers ask for while the loop takes in a burst of events, done
@@ -83,6 +87,7 @@ struct DueWork {
     bool sync = false;
     bool whole_bar = false;
     bool buttons = false;  // some records have repaint_due
+    bool titles = false;   // some records have a title due
     bool clock = false;
 };
 

@@ -164,16 +164,31 @@ void on_root_property(Panel& panel, Atom atom)
         request_sync(panel);
 }
 
+// In a burst, title changes are read together at its end.
+bool title_read_later(Panel& panel, TrackedWindow& record, Atom atom)
+{
+    if (!panel.due.gathering)
+        return false;
+    if (atom == ds.atoms[NetWmName])
+        record.net_title_due = true;
+    else
+        record.wm_title_due = true;
+    panel.due.titles = true;
+    return true;
+}
+
 void on_client_property(Panel& panel, TrackedWindow& record, Atom atom)
 {
     if (atom == ds.atoms[NetWmName]) {
+        if (title_read_later(panel, record, atom))
+            return;
         // Same rules as when the record was made: a deleted or unusable
         // _NET_WM_NAME hands the title back to WM_NAME.
         record.title = read_title(record.window, nullptr, &record.title_kind);
         request_button_repaint(panel, record);
     } else if (atom == XA_WM_NAME) {
         // A title from _NET_WM_NAME stands; one would have been announced.
-        if (record.title_kind.from_net_wm_name)
+        if (record.title_kind.from_net_wm_name || title_read_later(panel, record, atom))
             return;
         record.title = read_wm_name_title(record.window, &record.title_kind);
         request_button_repaint(panel, record);
@@ -197,6 +212,36 @@ void on_client_property(Panel& panel, TrackedWindow& record, Atom atom)
 }
 
 }  // namespace
+
+void read_due_titles(Panel& panel)
+{
+    if (!panel.due.titles)
+        return;
+    panel.due.titles = false;
+    struct TitleReads {
+        TrackedWindow* record;
+        PropertyRequest net_wm_name;
+        PropertyRequest wm_name;
+    };
+    std::vector<TitleReads> reads;
+    for (TrackedWindow* record = panel.first_client; record; record = record->next) {
+        // A later _NET_WM_NAME may have taken over from WM_NAME meanwhile.
+        const bool whole = record->net_title_due;
+        const bool wm_only = !whole && record->wm_title_due && !record->title_kind.from_net_wm_name;
+        record->net_title_due = record->wm_title_due = false;
+        if (!whole && !wm_only)
+            continue;
+        reads.push_back({record,
+                         whole ? PropertyRequest(record->window, ds.atoms[NetWmName], AnyPropertyType)
+                               : PropertyRequest(),
+                         PropertyRequest(record->window, XA_WM_NAME, AnyPropertyType)});
+    }
+    for (TitleReads& read : reads) {
+        TrackedWindow& record = *read.record;
+        record.title = title_from(read.net_wm_name.collect(), read.wm_name.collect(), &record.title_kind);
+        request_button_repaint(panel, record);
+    }
+}
 
 void on_property_notify(Panel& panel, Window window, Atom atom)
 {

@@ -10,3 +10,5 @@ void sync_client_list(Panel& panel);
 void request_sync(Panel& panel);
 void on_focus_in(Panel& panel, Window window);
 void on_property_notify(Panel& panel, Window window, Atom atom);
+// The titles whose change a burst announced, read together.
+void read_due_titles(Panel& panel);

@@ -4,6 +4,8 @@
 
 #include "burst.hpp"
 
+#include <X11/Xatom.h>
+
 using Bursts = InProcessPanel;
 using Windows = std::vector<Window>;
 
@@ -52,4 +54,23 @@ TEST_F(Bursts, single_buttons_are_painted_at_the_end_unless_a_whole_repaint_cove
     flush_and_wait();
     EXPECT_TRUE(repainted(a) && repainted(b));
     EXPECT_FALSE(record(a).repaint_due || record(b).repaint_due || panel->due.buttons);
+}
+
+TEST_F(Bursts, titles_announced_in_a_burst_are_read_together_at_its_end)
+{
+    const Window a = client("old a"), b = client("old b");
+    wm->set_net_client_list({a, b});
+    root_changed(NetClientList);
+
+    start_gathering(*panel);
+    wm->set_name(a, string_text("new a"));
+    wm->set_bytes_property(b, "_NET_WM_NAME", "UTF8_STRING", "new b");
+    changed(a, XA_WM_NAME);
+    changed(b, ds.atoms[NetWmName]);
+    EXPECT_EQ(record(a).title, "old a");
+    EXPECT_EQ(record(b).title, "old b");
+    finish_burst(*panel);
+    EXPECT_EQ(record(a).title, "new a");
+    EXPECT_EQ(record(b).title, "new b");
+    EXPECT_TRUE(record(b).title_kind.from_net_wm_name);
 }

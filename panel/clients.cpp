@@ -513,7 +513,7 @@ TrackedWindow* find_tracked(const Panel& panel, Window window)
     return nullptr;
 }
 
-void untrack_window(Panel& panel, Window window)
+bool untrack_window(Panel& panel, Window window)
 {
     for (TrackedWindow** link = &panel.first_client; *link; link = &(*link)->next) {
         TrackedWindow* record = *link;
@@ -529,6 +529,7 @@ void untrack_window(Panel& panel, Window window)
         }
         *link = record->next;
         delete record;
-        return;
+        return true;
     }
+    return false;
 }

@@ -70,4 +70,5 @@ void track_windows(Panel& panel, const Window* windows, std::size_t count, Windo
 // The same for one window; only bit 0 of `active` counts.
 void track_window(Panel& panel, Window window, int active);
 TrackedWindow* find_tracked(const Panel& panel, Window window);
-void untrack_window(Panel& panel, Window window);
+// Whether the window had a record.
+bool untrack_window(Panel& panel, Window window);

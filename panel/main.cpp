@@ -51,11 +51,12 @@ void on_expose_event(Panel& panel, const XEvent&)
     request_whole_repaint(panel);
 }
 
+// A window whose record a sync has already removed changes nothing.
 void on_destroy_event(Panel& panel, const XEvent& event)
 {
-    untrack_window(panel, event.xdestroywindow.window);
-    on_tray_destroy(panel, event.xdestroywindow.window);
-    request_whole_repaint(panel);
+    const bool had_record = untrack_window(panel, event.xdestroywindow.window);
+    if (on_tray_destroy(panel, event.xdestroywindow.window) || had_record)
+        request_whole_repaint(panel);
 }
 
 void on_property_event(Panel& panel, const XEvent& event)

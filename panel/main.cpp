@@ -129,7 +129,8 @@ constexpr auto SCREEN_SETTLE = std::chrono::milliseconds(250);
 std::optional<Clock::time_point> placement_due;
 
 // On the monitor chosen now, at the same edge and in the same state, with
-// every client, the tray and its icons kept; the exposure repaints it all.
+// every client, the tray and its icons kept, and painted at once: a nested
+// server that is still resizing its own window may send no exposure.
 void follow_screen_change(Panel& panel)
 {
     placement_due.reset();
@@ -137,21 +138,28 @@ void follow_screen_change(Panel& panel)
         return;
     place_panel(panel);
     refit_tray(panel);
-    XClearArea(ds.display, panel.window, 0, 0, 0, 0, True);
+    XClearWindow(ds.display, panel.window);
+    redraw_panel(panel);
 }
 
+// Handles every queued event; a placement that has fallen due is made once
+// the queue is empty, and its round trips may queue more, so the queue is
+// looked at again (which also sends its requests).
 void drain_events(Panel& panel)
 {
-    while (XPending(ds.display)) {
-        XEvent event;
-        XNextEvent(ds.display, &event);
-        if (is_screen_change(event))
-            placement_due = Clock::now() + SCREEN_SETTLE;
-        else if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
-            handlers[event.type](panel, event);
-    }
-    if (placement_due && Clock::now() >= *placement_due)
+    for (;;) {
+        while (XPending(ds.display)) {
+            XEvent event;
+            XNextEvent(ds.display, &event);
+            if (is_screen_change(event))
+                placement_due = Clock::now() + SCREEN_SETTLE;
+            else if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
+                handlers[event.type](panel, event);
+        }
+        if (!placement_due || Clock::now() < *placement_due)
+            return;
         follow_screen_change(panel);
+    }
 }
 
 // The wait's time-out: the seconds to the clock's minute, cut short when a

@@ -223,3 +223,28 @@ TEST_F(TwoHeads, the_bar_lies_on_the_first_head_and_a_maximised_window_there_sto
 }
 
 }  // namespace
+
+namespace {
+
+// A screen narrower than the Start area, desktop strip and clock together,
+// and lower than the bar.
+class TinyScreen : public NestedBar {
+protected:
+    ServerOptions server_options() const override { return {.width = 40, .height = 20}; }
+};
+
+TEST_F(TinyScreen, the_bar_stays_on_the_screen_and_takes_presses_without_harm)
+{
+    start("panel-lite");
+    ASSERT_TRUE(wait_until([&] {
+        const auto g = geometry(dpy, bar);
+        return g && g->x == 0 && g->y == 0 && g->width == 40 && g->height == 24;
+    }));
+    for (int x : {0, 5, 20, 38, 39})
+        click_at(dpy, x, 10);
+    sync(dpy);
+    EXPECT_TRUE(panel->running());
+    EXPECT_TRUE(geometry(dpy, bar).has_value());
+}
+
+}  // namespace

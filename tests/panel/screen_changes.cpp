@@ -97,7 +97,9 @@ TEST_F(TwoHeads, the_bar_lies_on_the_first_and_a_maximised_window_there_stops_ab
                                       {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home + "/no-bus"}},
                               .args = {"--sm-disable", "--config-file",
                                        fs::path(__FILE__).parent_path() / "../../scripts/lib/openbox/rc.xml"}});
-    ASSERT_TRUE(wait_until([&] { return property32(dpy, root, "_NET_SUPPORTING_WM_CHECK").has_value(); }, 20s));
+    // Openbox publishes its check window early; its desktops come once it is ready to manage.
+    ASSERT_TRUE(wait_until([&] { return property32(dpy, root, "_NET_SUPPORTING_WM_CHECK") &&
+                                        property32(dpy, root, "_NET_CURRENT_DESKTOP"); }, 20s));
     move_pointer(dpy, 100, 479);  // at the head's bottom the poll keeps the bar
     start("panel");
     ASSERT_TRUE(wait_until([&] { return shown_at(456, 640); }));

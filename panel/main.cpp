@@ -255,6 +255,8 @@ int main()
     select_screen_changes();
 
     flush_and_wait();
+    // A change made before the notices were asked for is seen here.
+    refresh_bar_monitor();
     place_panel(*panel);
     run_event_loop(*panel, poll_fd);
 }

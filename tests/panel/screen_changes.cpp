@@ -116,10 +116,11 @@ TEST_F(TwoHeads, the_bar_lies_on_the_first_and_a_maximised_window_there_stops_ab
     const auto frame = [&] {
         Window window = client, parent = None, root_return, *children = nullptr;
         unsigned count = 0;
-        while (XQueryTree(dpy, window, &root_return, &parent, &children, &count) && parent != root) {
+        for (; XQueryTree(dpy, window, &root_return, &parent, &children, &count); window = parent) {
             if (children)
                 XFree(children);
-            window = parent;
+            if (parent == root)
+                break;
         }
         return geometry(dpy, window).value_or(Geometry{});
     };

@@ -4,6 +4,8 @@
 #include "font_names.hpp"
 #include "keys.hpp"
 #include "labels.hpp"
+#include "monitors.hpp"
+#include "placement.hpp"
 #include "utf8.hpp"
 #include "window_name.hpp"
 
@@ -84,6 +86,8 @@ struct SwitcherState {
     std::array<Entry, ENTRY_SLOTS> entries{};
     int highlighted = 0;  // the row keys moved the highlight to; 0: none
     Grabs grabs;
+    Point opened_at{0, 0};  // the pointer when the pop-up opened
+    Rect monitor;           // the monitor under it, which the pop-up stays on
 };
 
 SwitcherState switcher;
@@ -417,7 +421,9 @@ void rebuild_list()
     switcher.max_label_length = MIN_LABEL_LENGTH;
     walk_windows(DefaultRootWindow(switcher.display));
     const PopupSize size = popup_size(switcher.entry_count, switcher.max_label_length);
-    XResizeWindow(switcher.display, switcher.popup, size.width, size.height);
+    const Point origin = popup_origin(switcher.opened_at, size.width + 2 * POPUP_BORDER,
+                                      size.height + 2 * POPUP_BORDER, switcher.monitor);
+    XMoveResizeWindow(switcher.display, switcher.popup, origin.x, origin.y, size.width, size.height);
 }
 
 // ---- Click ----------------------------------------------------------------
@@ -538,11 +544,6 @@ bool event_before(std::chrono::steady_clock::time_point deadline)
 
 // ---- Start-up and loop ----------------------------------------------------
 
-struct Point {
-    int x;
-    int y;
-};
-
 Point pointer_on_root(Window root)
 {
     Window root_return = None;
@@ -559,7 +560,11 @@ void open_popup()
     Display* display = switcher.display;
     const Window root = DefaultRootWindow(display);
     const Point at = pointer_on_root(root);
-    switcher.popup = XCreateSimpleWindow(display, root, at.x, at.y, 50, 20, 1,
+    switcher.opened_at = at;
+    switcher.monitor = monitor_at(query_monitors(display, root), at.x, at.y,
+                                  DisplayWidth(display, DefaultScreen(display)),
+                                  DisplayHeight(display, DefaultScreen(display)));
+    switcher.popup = XCreateSimpleWindow(display, root, at.x, at.y, 50, 20, POPUP_BORDER,
                                          switcher.black_pixel, switcher.white_pixel);
     XGCValues values{};
     values.foreground = switcher.black_pixel;

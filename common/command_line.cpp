@@ -7,8 +7,7 @@ namespace {
 
 constexpr int USAGE_ERROR = 2;
 
-// Prints to standard output; a full disk or a closed pipe is a failure, not
-// a success.
+// Prints to standard output; an answer lost on a full disk is a failure.
 int print_answer(const std::string& text)
 {
     std::fputs(text.c_str(), stdout);

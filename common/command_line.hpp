@@ -1,5 +1,4 @@
-// The programs' command line: --help, --version, or nothing; anything else
-// is refused before the display is opened.
+// The programs' command line: --help, --version, or nothing; anything else is refused.
 #pragma once
 
 #include <optional>

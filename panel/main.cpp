@@ -1,5 +1,6 @@
 // The panel's entry routine and its only loop.
 #include "clients.hpp"
+#include "command_line.hpp"
 #include "display_state.hpp"
 #include "draw.hpp"
 #include "geometry.hpp"
@@ -26,8 +27,16 @@ namespace {
 
 #ifdef PANEL_POINTER_POLL
 constexpr const char* CALENDAR_COMMAND = "calendar";
+constexpr ProgramText PROGRAM = {
+    "panel",
+    "A task bar along the bottom of the screen: desktops, windows, a system tray\n"
+    "and a clock. It hides itself while the pointer is away from it.\n"};
 #else
 constexpr const char* CALENDAR_COMMAND = "xcalendar";
+constexpr ProgramText PROGRAM = {
+    "panel-lite",
+    "A task bar along the bottom of the screen: desktops, windows, a system tray\n"
+    "and a clock. It hides and shows itself on clicks and motion over it.\n"};
 #endif
 
 // ---- Dispatch -------------------------------------------------------------
@@ -227,8 +236,10 @@ time_t next_full_minute(time_t served)
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (const auto status = answer_command_line(argc, argv, PROGRAM))
+        return *status;
     std::setlocale(LC_ALL, "");
     if (!connect_display())
         return 0;

@@ -1,6 +1,7 @@
 // The pop-up window list: opens at the pointer, lists the client windows on
 // every exposure, raises the one that is clicked or chosen from the
 // keyboard, and exits; a press elsewhere or Escape closes it.
+#include "command_line.hpp"
 #include "font_names.hpp"
 #include "keys.hpp"
 #include "labels.hpp"
@@ -628,10 +629,18 @@ void run_event_loop()
     }
 }
 
+constexpr ProgramText PROGRAM = {
+    "switcher",
+    "Opens a list of the client windows at the pointer; the window picked by a\n"
+    "click, or by the keys Down, Up, Tab and Return or a digit, is raised.\n"
+    "Escape or a click elsewhere closes the list.\n"};
+
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (const auto status = answer_command_line(argc, argv, PROGRAM))
+        return *status;
     switcher.display = XOpenDisplay(nullptr);
     if (!switcher.display) {
         std::fputs("vok: cannot open display, make sure DISPLAY is set.\n", stdout);

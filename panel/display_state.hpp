@@ -3,11 +3,13 @@
 #pragma once
 
 #include "constants.hpp"
+#include "monitor_rules.hpp"
 #include "text.hpp"
 
 #include <X11/Xlib.h>
 
 #include <array>
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -80,10 +82,13 @@ struct TrackedWindow {
 };
 
 // Work the handlers ask for while the loop takes in a burst of events, done
-// once the queue is drained: one sync, then one paint. Outside the loop
-// (at start-up) nothing gathers and the work is done at once.
+// once the queue is drained: a placement, one sync, then one paint. Outside
+// the loop (at start-up) nothing gathers and the work is done at once.
 struct DueWork {
     bool gathering = false;
+    // When the bar is to be placed again after a screen change; empty when
+    // no change is pending.
+    std::optional<std::chrono::steady_clock::time_point> placement;
     bool sync = false;
     bool whole_bar = false;
     bool buttons = false;  // some records have repaint_due
@@ -111,6 +116,8 @@ struct DisplayState {
     int depth = 0;
     int screen_width = 0;
     int screen_height = 0;
+    // The monitor the bar lives on; its width is the bar's width.
+    Rect monitor;
     std::array<Atom, ATOM_COUNT> atoms{};
     std::array<unsigned long, COLOR_COUNT> panel_colors{};
     GC gc = nullptr;

@@ -1,11 +1,13 @@
 // The panel's entry routine and its only loop.
 #include "burst.hpp"
 #include "clients.hpp"
+#include "command_line.hpp"
 #include "display_state.hpp"
 #include "draw.hpp"
 #include "geometry.hpp"
 #include "input.hpp"
 #include "look.hpp"
+#include "screen_changes.hpp"
 #include "tracking.hpp"
 #include "tray.hpp"
 #ifdef PANEL_POINTER_POLL
@@ -16,16 +18,26 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 namespace {
 
 #ifdef PANEL_POINTER_POLL
 constexpr const char* CALENDAR_COMMAND = "calendar";
+constexpr ProgramText PROGRAM = {
+    "panel",
+    "A task bar along the bottom of the screen: desktops, windows, a system tray\n"
+    "and a clock. It hides itself while the pointer is away from it.\n"};
 #else
 constexpr const char* CALENDAR_COMMAND = "xcalendar";
+constexpr ProgramText PROGRAM = {
+    "panel-lite",
+    "A task bar along the bottom of the screen: desktops, windows, a system tray\n"
+    "and a clock. It hides and shows itself on clicks and motion over it.\n"};
 #endif
 
 // ---- Dispatch -------------------------------------------------------------
@@ -115,20 +127,40 @@ constexpr auto handlers = [] {
     return h;
 }();
 
-// Handlers note their work; it is done once per burst, when the queue is
-// empty. The work's own round trips may queue more events: a burst of
-// their own. XPending also sends the paint.
+// ---- Bursts ----------------------------------------------------------------
+
+// Handlers note their work (a screen change notes a placement); it is done
+// once per burst, when the queue is empty. The work's own round trips may
+// queue more events: a burst of their own. XPending also sends the paint.
 void drain_events(Panel& panel)
 {
     do {
         while (XPending(ds.display)) {
             XEvent event;
             XNextEvent(ds.display, &event);
-            if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
+            if (is_screen_change(event))
+                note_screen_change(panel);
+            else if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
                 handlers[event.type](panel, event);
         }
         finish_burst(panel);
     } while (XPending(ds.display));
+}
+
+// The wait's time-out: the seconds to the clock's minute, cut short when a
+// placement falls due earlier.
+timeval wait_time(const Panel& panel, time_t seconds)
+{
+    timeval timeout{std::max<time_t>(seconds, 0), 0};
+    if (const auto& placement = panel.due.placement) {
+        const auto left = std::max(std::chrono::duration_cast<std::chrono::microseconds>(
+                                       *placement - std::chrono::steady_clock::now()),
+                                   std::chrono::microseconds(0));
+        if (left.count() < static_cast<long long>(timeout.tv_sec) * 1000000)
+            timeout = {static_cast<time_t>(left.count() / 1000000),
+                       static_cast<suseconds_t>(left.count() % 1000000)};
+    }
+    return timeout;
 }
 
 // ---- The minute -----------------------------------------------------------
@@ -153,7 +185,9 @@ time_t next_full_minute(time_t served)
         // A clock set back leaves the deadline far off; aim at the next minute instead.
         if (deadline - now > 60)
             deadline = next_full_minute(0);
-        timeval timeout{std::max<time_t>(deadline - now, 0), 0};
+        // A wait cut short for a placement is not the minute's.
+        const bool waits_for_minute = !panel.due.placement;
+        timeval timeout = wait_time(panel, deadline - now);
 
         fd_set readable;
         FD_ZERO(&readable);
@@ -164,7 +198,7 @@ time_t next_full_minute(time_t served)
 
         // A wait cut short by a signal or by traffic still repaints the
         // clock once the minute it was waiting for has come.
-        if (ready == 0 || std::time(nullptr) >= deadline) {
+        if ((ready == 0 && waits_for_minute) || std::time(nullptr) >= deadline) {
             request_clock_repaint(panel);
             deadline = next_full_minute(deadline);
         }
@@ -179,8 +213,10 @@ time_t next_full_minute(time_t served)
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (const auto status = answer_command_line(argc, argv, PROGRAM))
+        return *status;
     std::setlocale(LC_ALL, "");
     if (!connect_display())
         return 0;
@@ -204,8 +240,11 @@ int main()
         return 1;
     }
     init_tray(*panel);
+    select_screen_changes();
 
     flush_and_wait();
+    // A change made before the notices were asked for is seen here.
+    refresh_bar_monitor();
     place_panel(*panel);
     run_event_loop(*panel, poll_fd);
 }

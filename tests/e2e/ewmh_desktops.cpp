@@ -172,6 +172,8 @@ TEST_P(EwmhDesktop, a_click_on_a_desktop_button_switches_and_the_bar_follows_sho
 
 TEST_P(EwmhDesktop, clicking_the_button_of_another_client_activates_it)
 {
+    if (!behaviour().activates_on_request)
+        GTEST_SKIP() << name_of(GetParam()) << " does not activate a client on the bar's click";
     start_desktop();
     ASSERT_FALSE(HasFatalFailure());
     const Window tk = start_tk_client();
@@ -197,6 +199,8 @@ TEST_P(EwmhDesktop, clicking_the_button_of_another_client_activates_it)
 
 TEST_P(EwmhDesktop, clicking_the_button_of_a_rolled_up_client_unrolls_it)
 {
+    if (!behaviour().unshades_on_activation)
+        GTEST_SKIP() << name_of(GetParam()) << " leaves an activated client rolled up";
     start_desktop();
     ASSERT_FALSE(HasFatalFailure());
     const Window tk = start_tk_client();
@@ -222,6 +226,8 @@ TEST_P(EwmhDesktop, clicking_the_button_of_a_rolled_up_client_unrolls_it)
 
 TEST_P(EwmhDesktop, clicks_minimise_the_focused_client_and_restore_it_activated)
 {
+    if (!behaviour().restores_on_request)
+        GTEST_SKIP() << name_of(GetParam()) << " does not activate a client on the bar's click";
     start_desktop();
     ASSERT_FALSE(HasFatalFailure());
     const int slot = slot_of(xterm_);
@@ -273,20 +279,45 @@ TEST_P(EwmhDesktop, a_maximised_window_stops_two_pixels_above_the_bars_edge)
         const auto frame = frame_geometry(xeyes_);
         return frame && frame->x == 0 && frame->y == 0 &&
                frame->width + 2 * frame->border_width == screen_width &&
-               frame->y + frame->height + 2 * frame->border_width == screen_height - COLLAPSED;
+               frame->y + frame->height + 2 * frame->border_width == screen_height - behaviour().maximised_gap;
     }, SLOW)) << "the frame is at " << frame_geometry(xeyes_)->y << " and "
               << frame_geometry(xeyes_)->height << " high";
     EXPECT_TRUE(bar_in_place());
+    if (!behaviour().refits_maximised_windows)
+        return;
 
     // A click at the right end moves the bar to the top edge: the window
     // manager makes room there instead.
     click_bar(screen_width - 1);
     EXPECT_TRUE(wait_until([&] {
         const auto frame = frame_geometry(xeyes_);
-        return frame && frame->y == COLLAPSED &&
+        return frame && frame->y == behaviour().maximised_gap &&
                frame->y + frame->height + 2 * frame->border_width == screen_height;
     }, SLOW)) << "the frame is at " << frame_geometry(xeyes_)->y << " and "
               << frame_geometry(xeyes_)->height << " high";
+}
+
+// Away from the bar it collapses to the strip the window manager lets it
+// have, above a maximised window; back at the edge it comes back whole.
+TEST_P(EwmhDesktop, the_bar_hides_to_its_strip_and_comes_back_above_a_maximised_window)
+{
+    start_desktop();
+    ASSERT_FALSE(HasFatalFailure());
+    change_state(xeyes_, 1, "_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ");
+    ASSERT_TRUE(wait_until([&] { return frame_geometry(xeyes_)->y == 0; }, SLOW));
+
+    const Behaviour wm = behaviour();
+    move_pointer(dpy, screen_width / 2, screen_height / 2);
+    EXPECT_TRUE(wait_until([&] {
+        const auto where = geometry(dpy, bar_);
+        return where && where->viewable() && where->x == 0 && where->width == screen_width &&
+               where->height == wm.strip_height && where->y == screen_height - wm.strip_gap - wm.strip_height;
+    }, SLOW)) << "the strip is " << geometry(dpy, bar_)->height << " high at " << geometry(dpy, bar_)->y;
+    EXPECT_TRUE(raised_above_others(bar_, {xeyes_}));
+    EXPECT_TRUE(bar_uncovered());
+
+    move_pointer(dpy, screen_width / 2, screen_height - 1);
+    EXPECT_TRUE(wait_until([&] { return bar_in_place() && bar_uncovered(); }, SLOW));
 }
 
 TEST_P(EwmhDesktop, a_client_that_offers_only_net_wm_icon_shows_its_own_icon)
@@ -568,7 +599,8 @@ TEST_P(EwmhDesktop, the_switcher_started_by_a_hot_key_is_worked_from_the_keyboar
 }
 
 INSTANTIATE_TEST_SUITE_P(RealWindowManagers, EwmhDesktop,
-                         ::testing::Values(WindowManager::Openbox, WindowManager::IceWM),
+                         ::testing::Values(WindowManager::Openbox, WindowManager::IceWM, WindowManager::Fluxbox,
+                                           WindowManager::Fvwm, WindowManager::WindowMaker, WindowManager::Sawfish),
                          row_name);
 
 }  // namespace

@@ -58,6 +58,37 @@ inline void PrintTo(WindowManager wm, std::ostream* out)
     *out << name_of(wm);
 }
 
+// What a window manager does on its own, whatever the bar asks; the
+// README's table of window managers says the same.
+struct Behaviour {
+    bool activates_on_request = true;       // focuses and raises a client on the bar's click
+    bool restores_on_request = true;        // and restores one it minimised
+    bool unshades_on_activation = true;     // unrolls a rolled-up client it activates
+    bool refits_maximised_windows = true;   // to a reservation that moves to the other edge
+    int maximised_gap = COLLAPSED;          // what a maximised window leaves at the bar's edge
+    int strip_height = COLLAPSED;           // the collapsed bar's height
+    int strip_gap = 0;                      // between the collapsed bar and the screen edge
+};
+
+inline Behaviour behaviour_of(WindowManager wm)
+{
+    switch (wm) {
+    case WindowManager::Fluxbox: return {.unshades_on_activation = false};
+    case WindowManager::Fvwm:
+        return {.activates_on_request = false, .restores_on_request = false, .unshades_on_activation = false,
+                .refits_maximised_windows = false};
+    case WindowManager::WindowMaker:
+        // At least 5 pixels high, and so small a window kept 16 pixels
+        // above the bottom edge.
+        return {.activates_on_request = false, .unshades_on_activation = false, .refits_maximised_windows = false,
+                .strip_height = 5, .strip_gap = 16};
+    case WindowManager::Sawfish:
+        // Keeps maximised windows off the bar's whole height.
+        return {.unshades_on_activation = false, .maximised_gap = 24};
+    default: return {};
+    }
+}
+
 inline std::string row_name(const ::testing::TestParamInfo<WindowManager>& info)
 {
     return name_of(info.param);
@@ -172,6 +203,8 @@ protected:
         return property32(dpy, root, "_NET_SUPPORTING_WM_CHECK") && root_cardinal("_NET_NUMBER_OF_DESKTOPS") == 4 &&
                root_cardinal("_NET_CURRENT_DESKTOP") == 0;
     }
+
+    Behaviour behaviour() const { return behaviour_of(GetParam()); }
 
     // AfterStep publishes the older desktop hints too, and the bar then
     // follows those.

@@ -61,8 +61,7 @@ inline void PrintTo(WindowManager wm, std::ostream* out)
 // What a window manager does on its own, whatever the bar asks; the
 // README's table of window managers says the same.
 struct Behaviour {
-    bool activates_on_request = true;       // focuses and raises a client on the bar's click
-    bool restores_on_request = true;        // and restores one it minimised
+    bool activates_focusless = true;        // makes a client that takes no focus the active one
     bool unshades_on_activation = true;     // unrolls a rolled-up client it activates
     bool refits_maximised_windows = true;   // to a reservation that moves to the other edge
     int maximised_gap = COLLAPSED;          // what a maximised window leaves at the bar's edge
@@ -75,12 +74,11 @@ inline Behaviour behaviour_of(WindowManager wm)
     switch (wm) {
     case WindowManager::Fluxbox: return {.unshades_on_activation = false};
     case WindowManager::Fvwm:
-        return {.activates_on_request = false, .restores_on_request = false, .unshades_on_activation = false,
-                .refits_maximised_windows = false};
+        return {.unshades_on_activation = false, .refits_maximised_windows = false};
     case WindowManager::WindowMaker:
         // At least 5 pixels high, and so small a window kept 16 pixels
         // above the bottom edge.
-        return {.activates_on_request = false, .unshades_on_activation = false, .refits_maximised_windows = false,
+        return {.activates_focusless = false, .unshades_on_activation = false, .refits_maximised_windows = false,
                 .strip_height = 5, .strip_gap = 16};
     case WindowManager::Sawfish:
         // Keeps maximised windows off the bar's whole height.
@@ -262,6 +260,7 @@ protected:
         std::optional<Window> window;
         EXPECT_TRUE(wait_until([&] { return (window = listed_client(title)).has_value(); }, SLOW))
             << title << " was never listed";
+        started_.push_back(window.value_or(None));
         return window.value_or(None);
     }
 
@@ -439,13 +438,25 @@ protected:
                has_type(window, "_NET_WM_WINDOW_TYPE_DESKTOP");
     }
 
+    // The listed windows in the order the bar keeps their buttons: the
+    // order it first saw them in. Windows started here came one at a time,
+    // so in the order they were started; FVWM lists the newest first and
+    // Window Maker in an order of its own.
+    std::vector<Window> in_bar_order()
+    {
+        std::vector<Window> list = client_list();
+        const auto started = [&](Window window) { return std::find(started_.begin(), started_.end(), window) - started_.begin(); };
+        std::stable_sort(list.begin(), list.end(), [&](Window a, Window b) { return started(a) < started(b); });
+        return list;
+    }
+
     // The slot of a client: its place among the listed windows that the
-    // bar shows (the window manager's order, the bar itself left out).
+    // bar shows (in the bar's order, the bar itself left out).
     int slot_of(Window client)
     {
         int slot = 0;
         const long desk = current_desktop();
-        for (Window window : client_list()) {
+        for (Window window : in_bar_order()) {
             if (window == client)
                 return slot;
             const auto where = property32(dpy, window, older_hints() ? "_WIN_WORKSPACE" : "_NET_WM_DESKTOP");
@@ -592,6 +603,7 @@ protected:
     std::unique_ptr<Program> panel_;
     std::unique_ptr<Program> switcher_;
     std::vector<std::unique_ptr<Program>> clients_;
+    std::vector<Window> started_;  // by start_client, oldest first
     Window bar_ = None;
     Window xterm_ = None;
     Window xclock_ = None;

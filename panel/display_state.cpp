@@ -1,5 +1,7 @@
 #include "display_state.hpp"
 
+#include "screen_changes.hpp"
+
 DisplayState ds;
 
 namespace {
@@ -36,6 +38,7 @@ bool connect_display()
     XSelectInput(ds.display, ds.root, PropertyChangeMask);
     XSetErrorHandler(ignore_x_error);
     XInternAtoms(ds.display, const_cast<char**>(atom_names), ATOM_COUNT, False, ds.atoms.data());
+    refresh_bar_monitor();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "constants.hpp"
+#include "monitor_rules.hpp"
 #include "text.hpp"
 
 #include <X11/Xlib.h>
@@ -93,6 +94,8 @@ struct DisplayState {
     int depth = 0;
     int screen_width = 0;
     int screen_height = 0;
+    // The monitor the bar lives on; its width is the bar's width.
+    Rect monitor;
     std::array<Atom, ATOM_COUNT> atoms{};
     std::array<unsigned long, COLOR_COUNT> panel_colors{};
     GC gc = nullptr;

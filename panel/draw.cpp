@@ -144,7 +144,7 @@ void draw_client_button(const Panel& panel, const TrackedWindow& record)
 
 void draw_clock(const Panel& panel)
 {
-    const int s = ds.screen_width;
+    const int s = ds.monitor.width;
     ds.clock_left = s - 43;
     const time_t now = std::time(nullptr);
     const char* text = std::ctime(&now);  // "Www Mmm dd hh:mm:ss yyyy\n"
@@ -166,7 +166,7 @@ void draw_tray(const Panel& panel)
 {
     if (panel.tray_icons <= 0)
         return;
-    const int left = tray_left(ds.screen_width, panel.tray_icons);
+    const int left = tray_left(ds.monitor.width, panel.tray_icons);
     draw_separator(panel, left);
     set_ink(Face);
     fill_rect(panel, left + 2, 0, TRAY_SLOT_WIDTH * panel.tray_icons - 2, PANEL_HEIGHT);
@@ -192,7 +192,7 @@ void draw_desktop_buttons(const Panel& panel)
 {
     // Only the buttons that fit left of the clock: a count of 0xFFFFFFFF
     // costs no more than one that fills the bar.
-    const int shown = desktop_buttons_shown(read_desktop_count(), ds.screen_width);
+    const int shown = desktop_buttons_shown(read_desktop_count(), ds.monitor.width);
     ds.pager_width = shown * DESK_BUTTON_WIDTH;
     for (int i = 0; i < shown; ++i)
         draw_desktop_button(panel, i);
@@ -204,7 +204,7 @@ void redraw_panel(Panel& panel)
     draw_text(panel, 10, 17, "Start");  // fixed y, whatever the baseline
     draw_desktop_buttons(panel);
 
-    const int s = ds.screen_width;
+    const int s = ds.monitor.width;
     const int pager = ds.pager_width;
     const ClientLayout layout =
         layout_client_buttons(s, pager, panel.client_count, panel.tray_icons);

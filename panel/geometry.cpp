@@ -2,6 +2,8 @@
 
 #include "constants.hpp"
 
+#include <algorithm>
+
 // ---- Look and window ------------------------------------------------------
 
 int baseline_for_ascent(int ascent)
@@ -12,21 +14,50 @@ int baseline_for_ascent(int ascent)
 
 Placement panel_placement(int screen_height, bool collapsed, bool top_edge)
 {
-    const int height = collapsed ? COLLAPSED_HEIGHT : PANEL_HEIGHT;
-    return {top_edge ? 0 : screen_height - height, height};
+    const Rect bar = bar_rect({0, 0, 1, screen_height}, collapsed, top_edge);
+    return {bar.y, bar.height};
 }
 
 std::array<long, 12> panel_strut(int screen_width, bool top_edge)
 {
-    std::array<long, 12> strut{};
+    return bar_strut({0, 0, screen_width, 1}, 1, top_edge).partial;
+}
+
+// ---- The bar's monitor ----------------------------------------------------
+
+Rect choose_bar_monitor(const std::vector<MonitorArea>& monitors, int screen_width,
+                        int screen_height)
+{
+    const std::vector<MonitorArea> usable = usable_monitors(monitors, screen_width, screen_height);
+    for (const MonitorArea& monitor : usable)
+        if (monitor.primary)
+            return monitor.rect;
+    return usable.front().rect;
+}
+
+Rect bar_rect(Rect monitor, bool collapsed, bool top_edge)
+{
+    const int height = collapsed ? COLLAPSED_HEIGHT : PANEL_HEIGHT;
+    const int y = top_edge ? monitor.y : std::max(monitor.y, monitor.y + monitor.height - height);
+    return {monitor.x, y, std::max(monitor.width, 1), height};
+}
+
+BarStrut bar_strut(Rect monitor, int screen_height, bool top_edge)
+{
+    BarStrut strut{{}, false};
+    const long first = monitor.x;
+    const long last = static_cast<long>(monitor.x) + std::max(monitor.width, 1) - 1;
     if (top_edge) {
-        strut[2] = COLLAPSED_HEIGHT;
-        strut[8] = 0;
-        strut[9] = screen_width - 1;
+        strut.partial[2] = static_cast<long>(monitor.y) + COLLAPSED_HEIGHT;
+        strut.partial[8] = first;
+        strut.partial[9] = last;
+        strut.whole_edge = monitor.y <= 0;
     } else {
-        strut[3] = COLLAPSED_HEIGHT;
-        strut[10] = 0;
-        strut[11] = screen_width - 1;
+        const long below = static_cast<long>(screen_height) - monitor.y - monitor.height;
+        strut.partial[3] = std::max(below, 0L) + COLLAPSED_HEIGHT;
+        strut.partial[10] = first;
+        strut.partial[11] = last;
+        strut.whole_edge = below <= 0;
     }
     return strut;
 }
@@ -209,7 +240,20 @@ bool motion_toggles(int y, bool collapsed, bool top_edge)
 
 bool poll_toggles(int root_y, int screen_height, bool collapsed, bool top_edge)
 {
-    if (collapsed)
-        return top_edge ? root_y <= 2 : root_y >= screen_height - 2;
-    return top_edge ? root_y > BAR_HEIGHT : root_y < screen_height - BAR_HEIGHT;
+    return poll_toggles_on(0, root_y, {0, 0, 1, screen_height}, collapsed, top_edge);
+}
+
+bool poll_toggles_on(int root_x, int root_y, Rect monitor, bool collapsed, bool top_edge)
+{
+    const bool over_columns = root_x >= monitor.x && root_x - monitor.x < monitor.width;
+    const int top = monitor.y;
+    const int bottom = monitor.y + monitor.height;  // the first row below the monitor
+    if (collapsed) {
+        const bool at_edge = top_edge ? root_y >= top && root_y <= top + 2
+                                      : root_y >= bottom - 2 && root_y < bottom;
+        return over_columns && at_edge;
+    }
+    const bool away = top_edge ? root_y < top || root_y > top + BAR_HEIGHT
+                               : root_y >= bottom || root_y < bottom - BAR_HEIGHT;
+    return !over_columns || away;
 }

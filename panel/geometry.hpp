@@ -2,11 +2,14 @@
 // The X code applies what these return; the tests call them directly.
 #pragma once
 
+#include "monitor_rules.hpp"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 // ---- Look and window ------------------------------------------------------
 
@@ -25,6 +28,28 @@ Placement panel_placement(int screen_height, bool collapsed, bool top_edge);
 // and end of each of the four edges. The hidden height is reserved, so
 // windows do not jump when an auto-hiding bar expands.
 std::array<long, 12> panel_strut(int screen_width, bool top_edge);
+
+// ---- The bar's monitor ---------------------------------------------------
+
+// The monitor the bar lives on: the first primary one, else the first, of
+// the monitors cut to the screen (the whole screen when none is usable).
+Rect choose_bar_monitor(const std::vector<MonitorArea>& monitors, int screen_width,
+                        int screen_height);
+
+// Where the bar goes on its monitor: the monitor's width, at its bottom or
+// top row. Never above the monitor's top, never less than one column wide.
+Rect bar_rect(Rect monitor, bool collapsed, bool top_edge);
+
+struct BarStrut {
+    // _NET_WM_STRUT_PARTIAL: sizes from the screen's edges, then the start
+    // and end of each edge; the bar reserves its hidden height below (or
+    // above) its monitor's edge, over the monitor's columns only.
+    std::array<long, 12> partial;
+    // _NET_WM_STRUT reserves a whole screen edge: only where the monitor
+    // touches it.
+    bool whole_edge;
+};
+BarStrut bar_strut(Rect monitor, int screen_height, bool top_edge);
 
 // ---- Event loop -----------------------------------------------------------
 
@@ -141,3 +166,6 @@ bool motion_toggles(int y, bool collapsed, bool top_edge);
 // or expands the bar. The bounds are deliberately not mirror images: at the
 // top row 24 keeps an expanded bar, at the bottom row H-25 already collapses it.
 bool poll_toggles(int root_y, int screen_height, bool collapsed, bool top_edge);
+// The same on the bar's monitor: the edge rows are its own, and a pointer
+// outside its columns is away from the bar.
+bool poll_toggles_on(int root_x, int root_y, Rect monitor, bool collapsed, bool top_edge);

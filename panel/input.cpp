@@ -115,7 +115,7 @@ void on_button_press(Panel& panel, int x, int y, Time time)
         request_desktop(panel, offset, time);
     }
 
-    switch (press_action(x, y, ds.screen_width, ds.clock_left, panel.collapsed, panel.top_edge,
+    switch (press_action(x, y, ds.monitor.width, ds.clock_left, panel.collapsed, panel.top_edge,
                          panel.tray_icons)) {
     case PressAction::Expand:
         set_collapsed(panel, false);

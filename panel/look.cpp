@@ -175,19 +175,24 @@ void ask_to_stay_above(Window window)
     XSendEvent(ds.display, ds.root, False, SubstructureNotifyMask | SubstructureRedirectMask, &event);
 }
 
-// The edge the strut was last written for; rewritten only when it changes.
-std::optional<bool> strut_top_edge;
+// The strut last written; rewritten only when the edge, the monitor or the
+// screen changes it.
+std::optional<BarStrut> written_strut;
 
 void reserve_edge(Window window, bool top_edge)
 {
-    if (strut_top_edge == top_edge)
+    BarStrut strut = bar_strut(ds.monitor, ds.screen_height, top_edge);
+    if (written_strut && written_strut->partial == strut.partial &&
+        written_strut->whole_edge == strut.whole_edge)
         return;
-    strut_top_edge = top_edge;
-    std::array<long, 12> strut = panel_strut(ds.screen_width, top_edge);
+    written_strut = strut;
     XChangeProperty(ds.display, window, ds.atoms[NetWmStrutPartial], XA_CARDINAL, 32,
-                    PropModeReplace, reinterpret_cast<unsigned char*>(strut.data()), 12);
-    XChangeProperty(ds.display, window, ds.atoms[NetWmStrut], XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(strut.data()), 4);
+                    PropModeReplace, reinterpret_cast<unsigned char*>(strut.partial.data()), 12);
+    if (strut.whole_edge)
+        XChangeProperty(ds.display, window, ds.atoms[NetWmStrut], XA_CARDINAL, 32,
+                        PropModeReplace, reinterpret_cast<unsigned char*>(strut.partial.data()), 4);
+    else
+        XDeleteProperty(ds.display, window, ds.atoms[NetWmStrut]);
 }
 
 }  // namespace
@@ -197,8 +202,9 @@ Panel* create_panel()
     XSetWindowAttributes attributes{};
     attributes.background_pixel = ds.panel_colors[Face];
     attributes.event_mask = ButtonPressMask | PointerMotionMask | ExposureMask;
+    const Rect bar = bar_rect(ds.monitor, false, false);
     const Window window = XCreateWindow(
-        ds.display, ds.root, 0, ds.screen_height - PANEL_HEIGHT, ds.screen_width, PANEL_HEIGHT, 0,
+        ds.display, ds.root, bar.x, bar.y, static_cast<unsigned>(bar.width), PANEL_HEIGHT, 0,
         CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attributes);
     label_panel_window(window);
     label_panel_window_ewmh(window);
@@ -214,9 +220,10 @@ Panel* create_panel()
 
 void place_panel(const Panel& panel)
 {
-    const Placement place = panel_placement(ds.screen_height, panel.collapsed, panel.top_edge);
-    XResizeWindow(ds.display, panel.window, ds.screen_width, place.height);
-    XMoveWindow(ds.display, panel.window, 0, place.y);
+    const Rect bar = bar_rect(ds.monitor, panel.collapsed, panel.top_edge);
+    XResizeWindow(ds.display, panel.window, static_cast<unsigned>(bar.width),
+                  static_cast<unsigned>(bar.height));
+    XMoveWindow(ds.display, panel.window, bar.x, bar.y);
     reserve_edge(panel.window, panel.top_edge);
 }
 

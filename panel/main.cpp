@@ -1,10 +1,12 @@
 // The panel's entry routine and its only loop.
 #include "clients.hpp"
+#include "command_line.hpp"
 #include "display_state.hpp"
 #include "draw.hpp"
 #include "geometry.hpp"
 #include "input.hpp"
 #include "look.hpp"
+#include "screen_changes.hpp"
 #include "tracking.hpp"
 #include "tray.hpp"
 #ifdef PANEL_POINTER_POLL
@@ -15,16 +17,26 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 namespace {
 
 #ifdef PANEL_POINTER_POLL
 constexpr const char* CALENDAR_COMMAND = "calendar";
+constexpr ProgramText PROGRAM = {
+    "panel",
+    "A task bar along the bottom of the screen: desktops, windows, a system tray\n"
+    "and a clock. It hides itself while the pointer is away from it.\n"};
 #else
 constexpr const char* CALENDAR_COMMAND = "xcalendar";
+constexpr ProgramText PROGRAM = {
+    "panel-lite",
+    "A task bar along the bottom of the screen: desktops, windows, a system tray\n"
+    "and a clock. It hides and shows itself on clicks and motion over it.\n"};
 #endif
 
 // ---- Dispatch -------------------------------------------------------------
@@ -113,14 +125,66 @@ constexpr auto handlers = [] {
     return h;
 }();
 
+// ---- Screen changes --------------------------------------------------------
+
+using Clock = std::chrono::steady_clock;
+
+// One screen change sends several notices, and a monitor being set up sends
+// a burst of them: the bar is placed again once they have stopped coming
+// for this long.
+constexpr auto SCREEN_SETTLE = std::chrono::milliseconds(250);
+
+// When the bar is to be placed again; empty when no change is pending.
+std::optional<Clock::time_point> placement_due;
+
+// On the monitor chosen now, at the same edge and in the same state, with
+// every client, the tray and its icons kept, and painted at once: a nested
+// server that is still resizing its own window may send no exposure.
+void follow_screen_change(Panel& panel)
+{
+    placement_due.reset();
+    if (!refresh_bar_monitor())
+        return;
+    place_panel(panel);
+    refit_tray(panel);
+    XClearWindow(ds.display, panel.window);
+    redraw_panel(panel);
+}
+
+// Handles every queued event; a placement that has fallen due is made once
+// the queue is empty, and its round trips may queue more, so the queue is
+// looked at again (which also sends its requests).
 void drain_events(Panel& panel)
 {
-    while (XPending(ds.display)) {
-        XEvent event;
-        XNextEvent(ds.display, &event);
-        if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
-            handlers[event.type](panel, event);
+    for (;;) {
+        while (XPending(ds.display)) {
+            XEvent event;
+            XNextEvent(ds.display, &event);
+            if (is_screen_change(event))
+                placement_due = Clock::now() + SCREEN_SETTLE;
+            else if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
+                handlers[event.type](panel, event);
+        }
+        if (!placement_due || Clock::now() < *placement_due)
+            return;
+        follow_screen_change(panel);
     }
+}
+
+// The wait's time-out: the seconds to the clock's minute, cut short when a
+// placement falls due earlier.
+timeval wait_time(time_t seconds)
+{
+    timeval timeout{std::max<time_t>(seconds, 0), 0};
+    if (placement_due) {
+        const auto left = std::max(std::chrono::duration_cast<std::chrono::microseconds>(
+                                       *placement_due - Clock::now()),
+                                   std::chrono::microseconds(0));
+        if (left.count() < static_cast<long long>(timeout.tv_sec) * 1000000)
+            timeout = {static_cast<time_t>(left.count() / 1000000),
+                       static_cast<suseconds_t>(left.count() % 1000000)};
+    }
+    return timeout;
 }
 
 // ---- The minute -----------------------------------------------------------
@@ -144,7 +208,9 @@ time_t next_full_minute(time_t served)
         // A clock set back leaves the deadline far off; aim at the next minute instead.
         if (deadline - now > 60)
             deadline = next_full_minute(0);
-        timeval timeout{std::max<time_t>(deadline - now, 0), 0};
+        // A wait cut short for a placement is not the minute's.
+        const bool waits_for_minute = !placement_due;
+        timeval timeout = wait_time(deadline - now);
 
         fd_set readable;
         FD_ZERO(&readable);
@@ -155,7 +221,7 @@ time_t next_full_minute(time_t served)
 
         // A wait cut short by a signal or by traffic still repaints the
         // clock once the minute it was waiting for has come.
-        if (ready == 0 || std::time(nullptr) >= deadline) {
+        if ((ready == 0 && waits_for_minute) || std::time(nullptr) >= deadline) {
             draw_clock(panel);
             deadline = next_full_minute(deadline);
         }
@@ -170,8 +236,10 @@ time_t next_full_minute(time_t served)
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (const auto status = answer_command_line(argc, argv, PROGRAM))
+        return *status;
     std::setlocale(LC_ALL, "");
     if (!connect_display())
         return 0;
@@ -195,8 +263,11 @@ int main()
         return 1;
     }
     init_tray(*panel);
+    select_screen_changes();
 
     flush_and_wait();
+    // A change made before the notices were asked for is seen here.
+    refresh_bar_monitor();
     place_panel(*panel);
     run_event_loop(*panel, poll_fd);
 }

@@ -80,7 +80,7 @@ void run_pointer_check(Panel* panel)
                       &window_y, &buttons);
         // A reply always names a root; without one there is nothing to judge.
         if (root != None &&
-            poll_toggles(root_y, ds.screen_height, panel->collapsed, panel->top_edge)) {
+            poll_toggles_on(root_x, root_y, ds.monitor, panel->collapsed, panel->top_edge)) {
             panel->collapsed = !panel->collapsed;
             place_panel(*panel);
             place_tray_icons(*panel);

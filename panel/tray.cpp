@@ -128,8 +128,8 @@ void unmap_icon(DockedIcon& icon)
 // Room for icons: the desktop strip as it will be painted next.
 int current_capacity()
 {
-    const int desktops = desktop_buttons_shown(desktop_count().value_or(0), ds.screen_width);
-    return tray_capacity(ds.screen_width, desktops * DESK_BUTTON_WIDTH);
+    const int desktops = desktop_buttons_shown(desktop_count().value_or(0), ds.monitor.width);
+    return tray_capacity(ds.monitor.width, desktops * DESK_BUTTON_WIDTH);
 }
 
 // Gives slots to the icons that want to be shown, in order, as far as there
@@ -329,7 +329,7 @@ void dock_icon(Panel& panel, Window window, long time)
         icon.mapped = true;
         icon.maps_expected = icon.unmaps_expected = 1;
     }
-    icon.left = tray_icon_left(ds.screen_width, 0);
+    icon.left = tray_icon_left(ds.monitor.width, 0);
     XReparentWindow(ds.display, window, panel.window, icon.left, TRAY_ICON_TOP);
     // Gone meanwhile, or unable to live in the bar (an ancestor of it, a
     // parent-relative background of another depth): the server refused,
@@ -503,11 +503,16 @@ void on_tray_destroy(Panel& panel, Window window)
     }
 }
 
+void refit_tray(Panel& panel)
+{
+    assign_slots(panel);
+}
+
 void place_tray_icons(const Panel& panel)
 {
     for (DockedIcon& icon : tray.icons) {
         if (icon.slot >= 0) {
-            const int left = tray_icon_left(ds.screen_width, icon.slot);
+            const int left = tray_icon_left(ds.monitor.width, icon.slot);
             if (left != icon.left) {
                 XMoveWindow(ds.display, icon.window, left, TRAY_ICON_TOP);
                 icon.left = left;

@@ -24,6 +24,10 @@ void on_tray_reparent(Panel& panel, const XReparentEvent& event);
 // loop repaints the whole bar after every DestroyNotify.
 void on_tray_destroy(Panel& panel, Window window);
 
+// The bar's width changed: slots as far as the new room allows, each icon
+// moved to its slot. Paints nothing.
+void refit_tray(Panel& panel);
+
 // After the bar collapsed or expanded: icons show only on the expanded bar.
 void place_tray_icons(const Panel& panel);
 

@@ -17,6 +17,8 @@ constexpr int LINE_HEIGHT = 12;
 constexpr long NORMAL_STATE = 1;
 // The pop-up's own name; a window labelled exactly so is not listed.
 constexpr std::string_view POPUP_TITLE = "vokSwitch";
+// Width of the pop-up's border, outside its inside size.
+constexpr int POPUP_BORDER = 1;
 // The pop-up is never narrower than a label of this many characters.
 constexpr unsigned MIN_LABEL_LENGTH = 10;
 

@@ -1,9 +1,12 @@
 // The pop-up window list: opens at the pointer, lists the client windows on
 // every exposure, raises the one that is clicked or chosen from the
 // keyboard, and exits; a press elsewhere or Escape closes it.
+#include "command_line.hpp"
 #include "font_names.hpp"
 #include "keys.hpp"
 #include "labels.hpp"
+#include "monitors.hpp"
+#include "placement.hpp"
 #include "utf8.hpp"
 #include "window_name.hpp"
 
@@ -84,6 +87,8 @@ struct SwitcherState {
     std::array<Entry, ENTRY_SLOTS> entries{};
     int highlighted = 0;  // the row keys moved the highlight to; 0: none
     Grabs grabs;
+    Point opened_at{0, 0};  // the pointer when the pop-up opened
+    Rect monitor;           // the monitor under it, which the pop-up stays on
 };
 
 SwitcherState switcher;
@@ -417,7 +422,9 @@ void rebuild_list()
     switcher.max_label_length = MIN_LABEL_LENGTH;
     walk_windows(DefaultRootWindow(switcher.display));
     const PopupSize size = popup_size(switcher.entry_count, switcher.max_label_length);
-    XResizeWindow(switcher.display, switcher.popup, size.width, size.height);
+    const Point origin = popup_origin(switcher.opened_at, size.width + 2 * POPUP_BORDER,
+                                      size.height + 2 * POPUP_BORDER, switcher.monitor);
+    XMoveResizeWindow(switcher.display, switcher.popup, origin.x, origin.y, size.width, size.height);
 }
 
 // ---- Click ----------------------------------------------------------------
@@ -538,11 +545,6 @@ bool event_before(std::chrono::steady_clock::time_point deadline)
 
 // ---- Start-up and loop ----------------------------------------------------
 
-struct Point {
-    int x;
-    int y;
-};
-
 Point pointer_on_root(Window root)
 {
     Window root_return = None;
@@ -559,7 +561,11 @@ void open_popup()
     Display* display = switcher.display;
     const Window root = DefaultRootWindow(display);
     const Point at = pointer_on_root(root);
-    switcher.popup = XCreateSimpleWindow(display, root, at.x, at.y, 50, 20, 1,
+    switcher.opened_at = at;
+    switcher.monitor = monitor_at(query_monitors(display, root), at.x, at.y,
+                                  DisplayWidth(display, DefaultScreen(display)),
+                                  DisplayHeight(display, DefaultScreen(display)));
+    switcher.popup = XCreateSimpleWindow(display, root, at.x, at.y, 50, 20, POPUP_BORDER,
                                          switcher.black_pixel, switcher.white_pixel);
     XGCValues values{};
     values.foreground = switcher.black_pixel;
@@ -623,10 +629,18 @@ void run_event_loop()
     }
 }
 
+constexpr ProgramText PROGRAM = {
+    "switcher",
+    "Opens a list of the client windows at the pointer; the window picked by a\n"
+    "click, or by the keys Down, Up, Tab and Return or a digit, is raised.\n"
+    "Escape or a click elsewhere closes the list.\n"};
+
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (const auto status = answer_command_line(argc, argv, PROGRAM))
+        return *status;
     switcher.display = XOpenDisplay(nullptr);
     if (!switcher.display) {
         std::fputs("vok: cannot open display, make sure DISPLAY is set.\n", stdout);

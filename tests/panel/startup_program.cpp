@@ -1,5 +1,5 @@
-// Starting the panel programs: with no display, on a plain server, and on a
-// server that has only the built-in fonts.
+// Starting the panel programs: with no display, with arguments, on a plain
+// server, and on a server that has only the built-in fonts.
 #include "kit_test.hpp"
 
 #include <gtest/gtest.h>
@@ -29,6 +29,34 @@ TEST(StartupWithoutDisplay, exits_quietly_with_status_zero)
             EXPECT_EQ(program.wait_exit(10s), 0);
             EXPECT_EQ(program.stdout_text(), "");
             EXPECT_EQ(program.stderr_text(), "");
+        }
+    }
+}
+
+TEST(StartupWithArguments, help_and_version_answer_and_anything_else_is_refused_before_the_display)
+{
+    // DISPLAY unset: a program that went on to open the display would exit
+    // 0 (the panels) or say so on standard output (the switcher).
+    for (const char* name : {"panel", "panel-lite", "switcher"}) {
+        const std::string program_name = name;
+        const struct {
+            const char* argument;
+            int status;
+            std::string out;  // the whole of standard output, or its start for --help
+            std::string err;
+        } cases[] = {
+            {"--help", 0, "usage: " + program_name + " [--help | --version]\n", ""},
+            {"--version", 0, program_name + " " KIT_VERSION "\n", ""},
+            {"--bogus", 2, "",
+             program_name + ": unknown argument '--bogus'; see '" + program_name + " --help'\n"},
+        };
+        for (const auto& [argument, status, out, err] : cases) {
+            SCOPED_TRACE(program_name + " " + argument);
+            Program program(program_path(name), {.unset_display = true, .args = {argument}});
+            EXPECT_EQ(program.wait_exit(10s), status);
+            const std::string printed = program.stdout_text();
+            EXPECT_EQ(std::string_view(argument) == "--help" ? printed.substr(0, out.size()) : printed, out);
+            EXPECT_EQ(program.stderr_text(), err);
         }
     }
 }

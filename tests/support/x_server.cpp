@@ -18,6 +18,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace kit_test {
 
@@ -103,33 +104,36 @@ void install_recording_error_handler()
     XSetErrorHandler(record_x_error);
 }
 
-XServer::XServer(ServerOptions options) : options_(std::move(options))
-{
-    XInitThreads();  // the scripted window manager serves its connection on a thread
-    log_path_ = temp_log_path();
+namespace {
 
+// Starts a server that writes its display number on descriptor 3, with its
+// output in `log_path` and, when `display` is not empty, DISPLAY set to it.
+// Returns its pid and number; the pid alone (to be stopped) on failure.
+std::pair<pid_t, std::optional<std::string>> launch_server(const std::string& path,
+                                                           std::vector<std::string> args,
+                                                           const std::string& log_path,
+                                                           const std::string& display)
+{
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
 
     // Everything the child needs is built before fork: only
     // async-signal-safe calls may run between fork and exec.
-    const std::string screen = std::to_string(options_.width) + "x" + std::to_string(options_.height) +
-                               "x" + std::to_string(options_.depth);
-    const std::string fd_text = "3";
-    // -noreset: the server keeps its state (root properties, fonts) when its
-    // last client goes, and never refuses a connection while resetting.
-    std::vector<std::string> args = {"Xvfb", "-displayfd", fd_text, "-nolisten", "tcp",
-                                      "-noreset", "-screen", "0", screen};
-    if (!options_.font_path.empty()) {
-        args.push_back("-fp");
-        args.push_back(options_.font_path);
-    }
-    const std::string xvfb = find_in_path("Xvfb");
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry; ++entry)
+        if (display.empty() || std::strncmp(*entry, "DISPLAY=", 8) != 0)
+            environment.push_back(*entry);
+    if (!display.empty())
+        environment.push_back("DISPLAY=" + display);
+    std::vector<char*> envp;
+    for (auto& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
     const pid_t parent = getpid();
 
     const pid_t pid = fork();
@@ -143,7 +147,7 @@ XServer::XServer(ServerOptions options) : options_(std::move(options))
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent)
             _exit(1);
-        const int log = ::open(log_path_.c_str(), O_WRONLY | O_TRUNC);
+        const int log = ::open(log_path.c_str(), O_WRONLY | O_APPEND);
         const int null_in = ::open("/dev/null", O_RDONLY);
         if (log >= 0) {
             dup2(log, 1);
@@ -157,18 +161,52 @@ XServer::XServer(ServerOptions options) : options_(std::move(options))
         else
             dup2(fds[1], 3);
         close_range(4, ~0U, 0);
-        execv(xvfb.c_str(), argv.data());
+        execve(path.c_str(), argv.data(), envp.data());
         _exit(127);
     }
-    pid_ = pid;
     close(fds[1]);
-    const auto number = read_display_number(fds[0], pid_, std::chrono::seconds(20));
+    auto number = read_display_number(fds[0], pid, std::chrono::seconds(20));
     close(fds[0]);
+    return {pid, number};
+}
+
+}  // namespace
+
+XServer::XServer(ServerOptions options) : options_(std::move(options))
+{
+    XInitThreads();  // the scripted window manager serves its connection on a thread
+    log_path_ = temp_log_path();
+
+    const std::string screen = std::to_string(options_.width) + "x" + std::to_string(options_.height) +
+                               "x" + std::to_string(options_.depth);
+    // -noreset: the server keeps its state (root properties, fonts) when its
+    // last client goes, and never refuses a connection while resetting.
+    std::vector<std::string> args = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp",
+                                      "-noreset", "-screen", "0", screen};
+    if (!options_.font_path.empty()) {
+        args.push_back("-fp");
+        args.push_back(options_.font_path);
+    }
+    const auto [pid, number] = launch_server(find_in_path("Xvfb"), args, log_path_, {});
+    pid_ = pid;
     if (!number) {
         stop();
         throw std::runtime_error("Xvfb did not start: " + log());
     }
     display_name_ = ":" + *number;
+    if (options_.nested_xephyr.empty())
+        return;
+
+    std::vector<std::string> nested = {"Xephyr", "-displayfd", "3", "-nolisten", "tcp", "-noreset"};
+    nested.insert(nested.end(), options_.nested_xephyr.begin(), options_.nested_xephyr.end());
+    const auto [nested_pid, nested_number] =
+        launch_server(find_in_path("Xephyr"), nested, log_path_, display_name_);
+    nested_pid_ = nested_pid;
+    if (!nested_number) {
+        stop();
+        throw std::runtime_error("Xephyr did not start: " + log());
+    }
+    display_name_ = ":" + *nested_number;
 }
 
 XServer::~XServer()
@@ -183,25 +221,35 @@ Display* XServer::open() const
     return XOpenDisplay(display_name_.c_str());
 }
 
-void XServer::stop()
+namespace {
+
+void stop_process(pid_t& pid)
 {
-    if (pid_ <= 0)
+    if (pid <= 0)
         return;
-    kill(pid_, SIGTERM);
+    kill(pid, SIGTERM);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     for (;;) {
         int status;
-        const pid_t done = waitpid(pid_, &status, WNOHANG);
-        if (done == pid_ || (done < 0 && errno == ECHILD))
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid || (done < 0 && errno == ECHILD))
             break;
         if (std::chrono::steady_clock::now() >= deadline) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    pid_ = -1;
+    pid = -1;
+}
+
+}  // namespace
+
+void XServer::stop()
+{
+    stop_process(nested_pid_);
+    stop_process(pid_);
 }
 
 std::string XServer::log() const

@@ -19,6 +19,10 @@ struct ServerOptions {
     int depth = 24;
     // Passed as -fp when not empty; "built-ins" leaves only the font "fixed".
     std::string font_path;
+    // When not empty, Debian's Xephyr runs nested inside the private Xvfb
+    // with these arguments (say {"-resizeable", "-screen", "800x600"}), and
+    // the display is Xephyr's. The Xvfb's size must hold Xephyr's window.
+    std::vector<std::string> nested_xephyr;
 };
 
 class XServer {
@@ -31,14 +35,14 @@ public:
     XServer& operator=(const XServer&) = delete;
 
     const std::string& display_name() const { return display_name_; }  // ":N"
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return nested_pid_ > 0 ? nested_pid_ : pid_; }
     const ServerOptions& options() const { return options_; }
 
     // A new connection to this server; the caller closes it. nullptr on failure.
     Display* open() const;
 
-    // SIGTERM, then SIGKILL when it has not ended within 5 s; reaps it.
-    // Idempotent; the destructor calls it.
+    // SIGTERM, then SIGKILL when it has not ended within 5 s; reaps it
+    // (a nested server first). Idempotent; the destructor calls it.
     void stop();
 
     // What the server wrote on stdout/stderr so far.
@@ -49,6 +53,7 @@ private:
     std::string display_name_;
     std::string log_path_;
     pid_t pid_ = -1;
+    pid_t nested_pid_ = -1;
 };
 
 // An X protocol error seen on any harness connection (the harness installs

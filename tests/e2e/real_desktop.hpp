@@ -82,7 +82,7 @@ inline Behaviour behaviour_of(WindowManager wm)
                 .strip_height = 5, .strip_gap = 16};
     case WindowManager::Sawfish:
         // Keeps maximised windows off the bar's whole height.
-        return {.unshades_on_activation = false, .maximised_gap = 24};
+        return {.unshades_on_activation = false, .refits_maximised_windows = false, .maximised_gap = 24};
     default: return {};
     }
 }

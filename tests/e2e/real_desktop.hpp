@@ -481,12 +481,6 @@ protected:
         return state && !state->items.empty() ? state->items[0] : -1;
     }
 
-    bool viewable(Window window)
-    {
-        const auto where = geometry(dpy, window);
-        return where && where->viewable();
-    }
-
     // The window's ancestor that is a child of the root: its frame.
     Window frame_of(Window window)
     {

@@ -57,10 +57,6 @@ void sync_client_list(Panel& panel)
         panel.desktop = desktop;
     }
 
-    Window focus = None;
-    int revert_to = 0;
-    XGetInputFocus(ds.display, &focus, &revert_to);
-
     const auto list = read_client_list();
     if (!list)
         return;  // no list at all: only the desktop number follows the root
@@ -69,7 +65,6 @@ void sync_client_list(Panel& panel)
     std::unordered_set<Window> tracked;
     for (TrackedWindow* record = panel.first_client; record;) {
         TrackedWindow* next = record->next;  // untrack_window frees the record
-        record->active = record->window == focus;
         if (desktop_changed || !listed.contains(record->window))
             untrack_window(panel, record->window);
         else
@@ -83,10 +78,19 @@ void sync_client_list(Panel& panel)
         if (tracked.contains(window))
             continue;
         const int count_before = panel.client_count;
-        track_window(panel, window, window == focus ? 1 : 0);
+        track_window(panel, window, 0);
         if (panel.client_count != count_before)
             tracked.insert(window);
     }
+
+    // Read after the new windows' focus events are selected: a focus that
+    // moves to one of them meanwhile would otherwise go unseen, and the
+    // button of the window that had it would stay pressed.
+    Window focus = None;
+    int revert_to = 0;
+    XGetInputFocus(ds.display, &focus, &revert_to);
+    for (TrackedWindow* record = panel.first_client; record; record = record->next)
+        record->active = record->window == focus;
 }
 
 void on_focus_in(Panel& panel, Window window)

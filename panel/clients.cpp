@@ -451,7 +451,7 @@ TrackedWindow** list_end(Panel& panel)
 
 // Every request of a step leaves before the first reply of that step is
 // awaited: three round trips at most, however many windows.
-void track_new_windows(Panel& panel, NewWindow* windows, std::size_t count, Window focus)
+Window track_new_windows(Panel& panel, NewWindow* windows, std::size_t count, Window focus)
 {
     for (std::size_t i = 0; i < count; ++i)
         ask_where(windows[i]);
@@ -463,6 +463,9 @@ void track_new_windows(Panel& panel, NewWindow* windows, std::size_t count, Wind
     }
     for (std::size_t i = 0; i < kept; ++i)
         ask_facts(windows[i]);
+    std::optional<xcb_get_input_focus_cookie_t> focus_read;
+    if (kept > 0)
+        focus_read = xcb_get_input_focus(xcb_side());
     for (std::size_t i = 0; i < kept; ++i) {
         windows[i].record = make_record(windows[i], windows[i].window == focus);
         ask_icon_size(windows[i]);
@@ -476,15 +479,23 @@ void track_new_windows(Panel& panel, NewWindow* windows, std::size_t count, Wind
         end = &windows[i].record->next;
         ++panel.client_count;
     }
+    if (!focus_read)
+        return focus;
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_input_focus_reply_t* reply = xcb_get_input_focus_reply(xcb_side(), *focus_read, &error);
+    std::free(error);
+    const Window now_focused = reply ? reply->focus : focus;
+    std::free(reply);
+    return now_focused;
 }
 
 }  // namespace
 
-void track_windows(Panel& panel, const Window* windows, std::size_t count, Window focus)
+Window track_windows(Panel& panel, const Window* windows, std::size_t count, Window focus)
 {
     std::unique_ptr<NewWindow[]> batch(new (std::nothrow) NewWindow[count]);
     if (!batch)
-        return;
+        return focus;
     std::size_t wanted = 0;
     for (std::size_t i = 0; i < count; ++i) {
         // Any client can list the bar and clear its skip hint; selecting a
@@ -492,7 +503,7 @@ void track_windows(Panel& panel, const Window* windows, std::size_t count, Windo
         if (windows[i] != panel.window)
             batch[wanted++].window = windows[i];
     }
-    track_new_windows(panel, batch.get(), wanted, focus);
+    return track_new_windows(panel, batch.get(), wanted, focus);
 }
 
 void track_window(Panel& panel, Window window, int active)

@@ -65,8 +65,10 @@ constexpr long TRACKED_CLIENT_EVENTS = StructureNotifyMask | FocusChangeMask | P
 // Makes records for the windows (in their order) that belong on the bar:
 // on the shown desktop and not asking to stay off it. Every window's facts
 // are requested before any reply is awaited: a few round trips in all,
-// however many windows. `focus` gets the pressed look.
-void track_windows(Panel& panel, const Window* windows, std::size_t count, Window focus);
+// however many windows. `focus` gets the pressed look. Returns the input
+// focus as read with the facts, once the new records' focus events are
+// selected (`focus` when no record was made).
+Window track_windows(Panel& panel, const Window* windows, std::size_t count, Window focus);
 // The same for one window; only bit 0 of `active` counts.
 void track_window(Panel& panel, Window window, int active);
 TrackedWindow* find_tracked(const Panel& panel, Window window);

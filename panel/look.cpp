@@ -159,6 +159,22 @@ void label_panel_window_ewmh(Window window)
                     reinterpret_cast<unsigned char*>(state), 4);
 }
 
+// Asked once more after the map, as an application asks for a state: some
+// window managers (Sawfish) rewrite the state a window is mapped with and
+// drop "above", and then stack raised windows over the bar.
+void ask_to_stay_above(Window window)
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = ds.atoms[NetWmState];
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1;  // add
+    event.xclient.data.l[1] = static_cast<long>(ds.atoms[NetWmStateAbove]);
+    event.xclient.data.l[3] = 1;  // from an application
+    XSendEvent(ds.display, ds.root, False, SubstructureNotifyMask | SubstructureRedirectMask, &event);
+}
+
 // The strut last written; rewritten only when the edge, the monitor or the
 // screen changes it.
 std::optional<BarStrut> written_strut;
@@ -194,6 +210,7 @@ Panel* create_panel()
     label_panel_window_ewmh(window);
     reserve_edge(window, false);
     XMapWindow(ds.display, window);
+    ask_to_stay_above(window);
 
     Panel* panel = new (std::nothrow) Panel{};
     if (panel)

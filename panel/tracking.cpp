@@ -114,7 +114,6 @@ void sync_client_list(Panel& panel)
     std::unordered_set<Window> tracked;
     for (TrackedWindow* record = panel.first_client; record;) {
         TrackedWindow* next = record->next;  // untrack_window frees the record
-        record->active = record->window == focus;
         if (desktop_changed || !listed.contains(record->window))
             untrack_window(panel, record->window);
         else
@@ -129,7 +128,12 @@ void sync_client_list(Panel& panel)
         if (tracked.insert(window).second)
             new_windows.push_back(window);
     }
-    track_windows(panel, new_windows.data(), new_windows.size(), focus);
+    // The focus as read after the new windows' focus events are selected: a
+    // focus that moves to one of them meanwhile would otherwise go unseen,
+    // and the button of the window that had it would stay pressed.
+    const Window now_focused = track_windows(panel, new_windows.data(), new_windows.size(), focus);
+    for (TrackedWindow* record = panel.first_client; record; record = record->next)
+        record->active = record->window == now_focused;
 }
 
 void request_sync(Panel& panel)

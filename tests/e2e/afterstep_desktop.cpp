@@ -1,317 +1,16 @@
-// The panel and the switcher under a real window manager (AfterStep, with
-// the configuration the demo uses) and real clients (xterm, xclock, xeyes).
-// Everything here is slow to start and to end, so every wait is generous
-// and waits on what the server shows, never on time alone.
-#include "kit_test.hpp"
+// The panel and the switcher under a window manager that publishes the
+// older desktop hints as well as the EWMH ones (AfterStep, with the
+// configuration the demo uses) and real clients (xterm, xclock, xeyes).
+#include "real_desktop.hpp"
 
-#include <X11/Xatom.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XRes.h>
-
-#include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
 using namespace kit_test;
-namespace fs = std::filesystem;
 
 namespace {
 
-constexpr auto SLOW = 30s;  // AfterStep, xterm and a loaded CI machine
-
-// With four desktops the desk strip is 96 pixels wide and client buttons
-// start at 148; up to five clients get 145-pixel slots (a 144-pixel button
-// after a 1-pixel gap).
-constexpr int FIRST_BUTTON = 148;
-constexpr int SLOT = 145;
-constexpr int BUTTON_WIDTH = 144;
-constexpr int DESK_STRIP = 48;
-constexpr int DESK_WIDTH = 24;
-
-fs::path afterstep_configuration()
-{
-    return fs::path(__FILE__).parent_path() / ".." / ".." / "scripts" / "lib" / "afterstep";
-}
-
-class AfterStepDesktop : public XServerTest {
+class AfterStepDesktop : public RealDesktop {
 protected:
-    void SetUp() override
-    {
-        XServerTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        ASSERT_TRUE(fs::is_directory(afterstep_configuration())) << afterstep_configuration();
-        home_ = std::make_unique<TempDir>();
-        const fs::path dot = fs::path(home_->path()) / ".afterstep";
-        fs::copy(afterstep_configuration(), dot, fs::copy_options::recursive);
-        fs::remove(dot / "README");
-        fs::create_directories(dot / "start");
-
-        window_manager_ = std::make_unique<Program>("/usr/bin/afterstep", options());
-        ASSERT_TRUE(wait_until([&] { return root_cardinal("_WIN_WORKSPACE_COUNT") == 4 &&
-                                            root_cardinal("_WIN_WORKSPACE") == 0; },
-                               SLOW))
-            << "AfterStep did not come up with four desks:\n" << window_manager_->stderr_text();
-        // The pointer rests on the bar's row, so the once-a-second check
-        // keeps the bar expanded.
-        move_pointer(dpy, screen_width / 2, screen_height - 1);
-    }
-
-    void TearDown() override
-    {
-        // All before the server: AfterStep can hang when its server goes first.
-        switcher_.reset();
-        panel_.reset();
-        clients_.clear();
-        if (window_manager_) {
-            // Through its command interface: a SIGTERM that arrives while it
-            // is busy with the clients just stopped can deadlock it.
-            ProgramOptions o = options();
-            o.args = {"Quit"};
-            Program quit("/usr/bin/ascommand", o);
-            quit.wait_exit(SLOW);
-            window_manager_->wait_exit(10s);
-            window_manager_->stop(3s);
-        }
-        window_manager_.reset();
-        XServerTest::TearDown();
-        home_.reset();
-    }
-
-    ProgramOptions options() const
-    {
-        return {.env = {{"HOME", home_->path()},
-                        // Unreachable: no session bus, no bus daemon started.
-                        {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + home_->path() + "/no-bus"}}};
-    }
-
-    long root_cardinal(const char* name)
-    {
-        const auto value = property32(dpy, root, name);
-        return value && !value->items.empty() ? value->items[0] : -1;
-    }
-
-    std::vector<Window> client_list()
-    {
-        const auto list = property32(dpy, root, "_NET_CLIENT_LIST");
-        std::vector<Window> windows;
-        if (list)
-            for (long id : list->items)
-                windows.push_back(static_cast<Window>(id));
-        return windows;
-    }
-
-    std::string name_of(Window window)
-    {
-        const auto name = property_bytes(dpy, window, XA_WM_NAME);
-        return name ? name->bytes : std::string();
-    }
-
-    std::optional<Window> listed_client(const std::string& name)
-    {
-        for (Window window : client_list())
-            if (name_of(window) == name)
-                return window;
-        return std::nullopt;
-    }
-
-    // Starts a client and waits until the window manager lists its window.
-    Window start_client(const std::string& path, std::vector<std::string> args, const std::string& name)
-    {
-        ProgramOptions o = options();
-        o.args = std::move(args);
-        clients_.push_back(std::make_unique<Program>(path, o));
-        std::optional<Window> window;
-        EXPECT_TRUE(wait_until([&] { return (window = listed_client(name)).has_value(); }, SLOW))
-            << name << " was never listed";
-        return window.value_or(None);
-    }
-
-    // The three clients, xterm lowest; the panel starts first, since it
-    // reads the client list only when the window manager changes it.
-    void start_desktop()
-    {
-        start_panel();
-        if (HasFatalFailure())
-            return;
-        xterm_ = start_client("/usr/bin/xterm", {"-geometry", "60x20+40+40", "-title", "xterm"}, "xterm");
-        xclock_ = start_client("/usr/bin/xclock", {"-geometry", "180x180+200+100"}, "xclock");
-        xeyes_ = start_client("/usr/bin/xeyes", {"-geometry", "200x140+320+160"}, "xeyes");
-        ASSERT_TRUE(wait_until([&] { return titled_buttons() == 3; }, SLOW))
-            << "the bar shows " << titled_buttons() << " titled buttons";
-    }
-
-    void start_panel(const char* program = "panel")
-    {
-        panel_ = std::make_unique<Program>(program_path(program), options());
-        ASSERT_TRUE(wait_until([&] { return (bar_ = find_bar()) != None; }, SLOW)) << panel_->stderr_text();
-        ASSERT_TRUE(wait_until(
-            [&] {
-                const auto where = geometry(dpy, bar_);
-                return where && where->viewable() && where->y == screen_height - 24 && where->height == 24;
-            },
-            SLOW))
-            << "the bar is not in place at the bottom edge";
-    }
-
-    // The panel's own window: the one its process owns that carries the
-    // bar's layer, wherever the window manager has put it.
-    Window find_bar()
-    {
-        std::function<Window(Window)> search = [&](Window window) -> Window {
-            if (property32(dpy, window, "_WIN_LAYER") && owner_pid(window) == panel_->pid())
-                return window;
-            Window root_return, parent;
-            Window* children = nullptr;
-            unsigned count = 0;
-            if (!XQueryTree(dpy, window, &root_return, &parent, &children, &count))
-                return None;
-            Window found = None;
-            for (unsigned i = 0; i < count && found == None; ++i)
-                found = search(children[i]);
-            if (children)
-                XFree(children);
-            return found;
-        };
-        return search(root);
-    }
-
-    pid_t owner_pid(XID resource)
-    {
-        XResClientIdSpec query{resource, XRES_CLIENT_ID_PID_MASK};
-        long count = 0;
-        XResClientIdValue* values = nullptr;
-        pid_t pid = -1;
-        if (XResQueryClientIds(dpy, 1, &query, &count, &values) == Success) {
-            for (long i = 0; i < count; ++i)
-                if (XResGetClientPid(&values[i]) > 0)
-                    pid = XResGetClientPid(&values[i]);
-            XResClientIdsDestroy(count, values);
-        }
-        return pid;
-    }
-
-    // ---- What the bar shows --------------------------------------------
-
-    int button_left(int slot) const { return FIRST_BUTTON + slot * SLOT; }
-
-    int count_in_title(int slot, PanelColor color)
-    {
-        const auto image = capture(dpy, bar_);
-        if (!image)
-            return -1;
-        // Below the pressed look's top edge, right of the icon.
-        return image->count(panel_pixel(dpy, color), button_left(slot) + 20, 3, BUTTON_WIDTH - 22, 19);
-    }
-
-    // Slots with text in ink or engraved in shadow: one per titled button.
-    int titled_buttons()
-    {
-        int titled = 0;
-        for (int slot = 0; slot < 5; ++slot)
-            titled += count_in_title(slot, PanelColor::Ink) > 0 || count_in_title(slot, PanelColor::Shadow) > 0;
-        return titled;
-    }
-
-    bool looks_pressed(int slot)
-    {
-        const int left = button_left(slot);
-        return pixel(dpy, bar_, left + 3, 2) == panel_pixel(dpy, PanelColor::Shadow) &&
-               pixel(dpy, bar_, left + BUTTON_WIDTH - 1, 22) == panel_pixel(dpy, PanelColor::Highlight);
-    }
-
-    // An engraved title: shadow letters, no ink.
-    bool looks_minimised(int slot)
-    {
-        return count_in_title(slot, PanelColor::Ink) == 0 && count_in_title(slot, PanelColor::Shadow) > 0;
-    }
-
-    bool looks_normal(int slot) { return count_in_title(slot, PanelColor::Ink) > 0; }
-
-    bool desk_looks_current(int desk)
-    {
-        const int left = DESK_STRIP + desk * DESK_WIDTH;
-        return pixel(dpy, bar_, left + 2, 10) == panel_pixel(dpy, PanelColor::Shadow);
-    }
-
-    // The slot of a client: its place among the listed windows that the
-    // bar shows (the window manager's order, the bar itself left out).
-    int slot_of(Window client)
-    {
-        int slot = 0;
-        const long desk = root_cardinal("_WIN_WORKSPACE");
-        for (Window window : client_list()) {
-            if (window == client)
-                return slot;
-            const auto hints = property32(dpy, window, "_WIN_HINTS");
-            const auto where = property32(dpy, window, "_WIN_WORKSPACE");
-            const bool skipped = hints && !hints->items.empty() && (hints->items[0] & 4);
-            const long on = where && !where->items.empty() ? where->items[0] : 0;
-            if (!skipped && on == desk)
-                ++slot;
-        }
-        return -1;
-    }
-
-    void click_bar(int x) { click_at(dpy, x, screen_height - 12); }
-
-    // ---- What the window manager does -----------------------------------
-
-    std::optional<Window> find_window_named(const std::string& name)
-    {
-        std::function<std::optional<Window>(Window)> search = [&](Window window) -> std::optional<Window> {
-            if (name_of(window) == name)
-                return window;
-            Window root_return, parent;
-            Window* children = nullptr;
-            unsigned count = 0;
-            if (!XQueryTree(dpy, window, &root_return, &parent, &children, &count))
-                return std::nullopt;
-            std::optional<Window> found;
-            for (unsigned i = 0; i < count && !found; ++i)
-                found = search(children[i]);
-            if (children)
-                XFree(children);
-            return found;
-        };
-        return search(root);
-    }
-
-    long wm_state(Window client)
-    {
-        const auto state = property32(dpy, client, "WM_STATE");
-        return state && !state->items.empty() ? state->items[0] : -1;
-    }
-
-    Window frame_of(Window window)
-    {
-        for (;;) {
-            Window root_return, parent;
-            Window* children = nullptr;
-            unsigned count = 0;
-            if (!XQueryTree(dpy, window, &root_return, &parent, &children, &count))
-                return None;
-            if (children)
-                XFree(children);
-            if (parent == root || parent == None)
-                return window;
-            window = parent;
-        }
-    }
-
-    // True when the client's frame is above the frames of the other clients.
-    bool raised_above_others(Window client, std::initializer_list<Window> others)
-    {
-        const auto order = stacking_order(dpy);
-        const auto at = [&](Window w) { return std::find(order.begin(), order.end(), frame_of(w)) - order.begin(); };
-        const auto mine = at(client);
-        return std::all_of(others.begin(), others.end(), [&](Window other) { return at(other) < mine; });
-    }
-
     // Runs one of AfterStep's own functions on a window, through its
     // command interface.
     void window_manager_command(Window window, const std::string& function)
@@ -350,33 +49,9 @@ protected:
         return seen;
     }
 
-    // Asks AfterStep to switch desks the way it listens for: an EWMH
-    // request through SubstructureRedirect.
-    void ask_window_manager_for_desk(long desk)
-    {
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = root;
-        event.xclient.message_type = atom(dpy, "_NET_CURRENT_DESKTOP");
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = desk;
-        event.xclient.data.l[1] = CurrentTime;
-        XSendEvent(dpy, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
-        sync(dpy);
-    }
-
-    std::unique_ptr<TempDir> home_;
-    std::unique_ptr<Program> window_manager_;
-    std::unique_ptr<Program> panel_;
-    std::unique_ptr<Program> switcher_;
-    std::vector<std::unique_ptr<Program>> clients_;
-    Window bar_ = None;
-    Window xterm_ = None;
-    Window xclock_ = None;
-    Window xeyes_ = None;
 };
 
-TEST_F(AfterStepDesktop, each_client_on_the_current_desktop_gets_one_button)
+TEST_P(AfterStepDesktop, each_client_on_the_current_desktop_gets_one_button)
 {
     start_desktop();
     ASSERT_FALSE(HasFatalFailure());
@@ -404,7 +79,7 @@ TEST_F(AfterStepDesktop, each_client_on_the_current_desktop_gets_one_button)
         << "the bar shows " << titled_buttons() << " titled buttons";
 }
 
-TEST_F(AfterStepDesktop, clicks_focus_and_raise_then_minimise_then_restore_the_client)
+TEST_P(AfterStepDesktop, clicks_focus_and_raise_then_minimise_then_restore_the_client)
 {
     XSelectInput(dpy, root, SubstructureNotifyMask);  // to see the iconify request
     start_desktop();
@@ -454,7 +129,7 @@ TEST_F(AfterStepDesktop, clicks_focus_and_raise_then_minimise_then_restore_the_c
     EXPECT_TRUE(wait_until([&] { return looks_normal(slot) && looks_pressed(slot); }, SLOW));
 }
 
-TEST_F(AfterStepDesktop, the_window_managers_own_iconify_gives_the_button_its_minimised_look)
+TEST_P(AfterStepDesktop, the_window_managers_own_iconify_gives_the_button_its_minimised_look)
 {
     start_desktop();
     ASSERT_FALSE(HasFatalFailure());
@@ -472,7 +147,7 @@ TEST_F(AfterStepDesktop, the_window_managers_own_iconify_gives_the_button_its_mi
     EXPECT_TRUE(wait_until([&] { return looks_normal(slot); }, SLOW));
 }
 
-TEST_F(AfterStepDesktop, a_desktop_button_asks_the_window_manager_for_that_desktop)
+TEST_P(AfterStepDesktop, a_desktop_button_asks_the_window_manager_for_that_desktop)
 {
     // Listen as the window manager would have to: the request is sent to
     // the root with SubstructureNotify.
@@ -488,7 +163,7 @@ TEST_F(AfterStepDesktop, a_desktop_button_asks_the_window_manager_for_that_deskt
     // first test shows the bar following a switch it does make.
 }
 
-TEST_F(AfterStepDesktop, the_switcher_lists_the_real_clients_and_raises_the_chosen_one)
+TEST_P(AfterStepDesktop, the_switcher_lists_the_real_clients_and_raises_the_chosen_one)
 {
     start_desktop();
     ASSERT_FALSE(HasFatalFailure());
@@ -544,5 +219,8 @@ TEST_F(AfterStepDesktop, the_switcher_lists_the_real_clients_and_raises_the_chos
     EXPECT_EQ(switcher_->stderr_text(), "raising " + std::to_string(row));
     EXPECT_TRUE(wait_until([&] { return raised_above_others(xclock_, {xterm_, xeyes_}); }, SLOW));
 }
+
+INSTANTIATE_TEST_SUITE_P(RealWindowManagers, AfterStepDesktop, ::testing::Values(WindowManager::AfterStep),
+                         row_name);
 
 }  // namespace

@@ -215,6 +215,11 @@ TEST_F(EwmhOnlyPanel, the_bar_marks_itself_a_dock_and_reserves_its_hidden_height
     ASSERT_TRUE(state);
     EXPECT_EQ(state->items, atoms({"_NET_WM_STATE_STICKY", "_NET_WM_STATE_ABOVE",
                                    "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}));
+    // And once mapped, it asks for "above" again, as an application would.
+    const auto above = wm->wait_for_message("_NET_WM_STATE");
+    ASSERT_TRUE(above);
+    EXPECT_EQ(above->window, bar);
+    EXPECT_EQ(std::vector<long>(above->data, above->data + 4), (std::vector<long>{1, atoms({"_NET_WM_STATE_ABOVE"})[0], 0, 1}));
 
     const long right = screen_width - 1;
     const std::vector<long> bottom{0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, right};

@@ -44,8 +44,10 @@ void finish_burst(Panel& panel)
         follow_screen_change(panel);
     if (panel.due.sync) {
         panel.due.sync = false;
+        panel.due.focus = false;  // the sync reads it
         sync_client_list(panel);
     }
+    check_focus(panel);
     read_due_titles(panel);
     paint_due(panel);
 }

@@ -93,6 +93,7 @@ struct DueWork {
     bool whole_bar = false;
     bool buttons = false;  // some records have repaint_due
     bool titles = false;   // some records have a title due
+    bool focus = false;    // the focus is to be read again
     bool clock = false;
 };
 

@@ -72,18 +72,24 @@ bool is_sync_atom(Atom atom)
 }
 
 // A notice the server sent before it answered the sync's reads: those
-// reads already saw the change. (An event carries the sequence number of
-// the last request the server had then handled for this connection.)
+// reads already saw the change, and the focus they read is newer than any
+// such FocusIn. (An event carries the sequence number of the last request
+// the server had then handled for this connection.)
 Bool seen_by_sync(Display*, XEvent* event, XPointer first_read)
 {
     const auto first = *reinterpret_cast<const std::uint32_t*>(first_read);
     const auto handled = static_cast<std::uint32_t>(event->xany.serial);
-    return event->type == PropertyNotify && event->xproperty.window == ds.root &&
-           is_sync_atom(event->xproperty.atom) && static_cast<std::int32_t>(handled - first) < 0;
+    if (static_cast<std::int32_t>(handled - first) >= 0)
+        return False;
+    return event->type == FocusIn ||
+           (event->type == PropertyNotify && event->xproperty.window == ds.root &&
+            is_sync_atom(event->xproperty.atom));
 }
 
 // The window manager sets its two lists and the desktop one by one: those
 // changes that reached the queue while the sync read are not synced again.
+// A FocusIn from before the focus was read would press a button whose
+// window has lost the focus since (to a window that sends the bar none).
 void drop_seen_notices(std::uint32_t first_read)
 {
     XEvent event;
@@ -166,6 +172,8 @@ void on_root_property(Panel& panel, Atom atom)
 {
     if (is_sync_atom(atom))
         request_sync(panel);
+    else if (atom == ds.atoms[NetActiveWindow])
+        request_focus_check(panel);
 }
 
 // In a burst, title changes are read together at its end.
@@ -216,6 +224,27 @@ void on_client_property(Panel& panel, TrackedWindow& record, Atom atom)
 }
 
 }  // namespace
+
+// The focus may have gone where the bar hears no FocusIn (the root, a
+// window without a button): the window manager says so in
+// _NET_ACTIVE_WINDOW, and the focus is read again.
+void request_focus_check(Panel& panel)
+{
+    panel.due.focus = true;
+    if (!panel.due.gathering)
+        check_focus(panel);
+}
+
+void check_focus(Panel& panel)
+{
+    if (!panel.due.focus)
+        return;
+    panel.due.focus = false;
+    Window focus = None;
+    int revert_to = 0;
+    XGetInputFocus(ds.display, &focus, &revert_to);
+    on_focus_in(panel, focus);
+}
 
 void read_due_titles(Panel& panel)
 {

@@ -12,3 +12,7 @@ void on_focus_in(Panel& panel, Window window);
 void on_property_notify(Panel& panel, Window window, Atom atom);
 // The titles whose change a burst announced, read together.
 void read_due_titles(Panel& panel);
+// The window manager's active window changed: the focus is read again (at
+// once outside a burst) and the buttons follow it.
+void request_focus_check(Panel& panel);
+void check_focus(Panel& panel);

@@ -74,3 +74,19 @@ TEST_F(Bursts, titles_announced_in_a_burst_are_read_together_at_its_end)
     EXPECT_EQ(record(b).title, "new b");
     EXPECT_TRUE(record(b).title_kind.from_net_wm_name);
 }
+
+TEST_F(Bursts, a_new_active_window_reads_the_focus_again_where_no_focus_in_comes)
+{
+    const Window a = client();
+    focus(a);
+    wm->set_net_client_list({a});
+    root_changed(NetClientList);
+    ASSERT_TRUE(record(a).active);
+
+    start_gathering(*panel);
+    focus(PointerRoot);  // the bar hears no FocusIn for this
+    root_changed(NetActiveWindow);
+    EXPECT_TRUE(record(a).active);
+    finish_burst(*panel);
+    EXPECT_FALSE(record(a).active);
+}

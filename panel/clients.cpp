@@ -8,6 +8,7 @@
 #include <X11/Xutil.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -19,71 +20,22 @@ constexpr long ICONIC_STATE = 3;
 // _WIN_HINTS bit asking to be left out of task bars.
 constexpr long SKIP_TASKBAR_BIT = 4;
 
-// The one request for a whole property; `format` reports what the data
-// holds, which only the typed reader needs.
-unsigned char* get_whole_property(Window window, Atom property, Atom required_type,
-                                  unsigned long* item_count, int* format, Atom* type = nullptr)
-{
-    Atom actual_type = None;
-    int actual_format = 0;
-    unsigned long items = 0;
-    unsigned long bytes_after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(ds.display, window, property, 0, 0x7fffffff, False, required_type,
-                       &actual_type, &actual_format, &items, &bytes_after, &data);
-    if (item_count)
-        *item_count = items;
-    if (format)
-        *format = actual_format;
-    if (type)
-        *type = actual_type;
-    return data;
-}
-
-struct XFreeDeleter {
-    void operator()(void* data) const { XFree(data); }
-};
-using XData = std::unique_ptr<unsigned char, XFreeDeleter>;
-
-// A text property fetched whole, whatever its type; its data is released
-// with the holder.
-struct FetchedText {
-    XData data;
-    PropertyText value;
-};
-
-std::optional<FetchedText> fetch_text(Window window, Atom property)
-{
-    Atom type = None;
-    unsigned long items = 0;
-    int format = 0;
-    XData data(get_whole_property(window, property, AnyPropertyType, &items, &format, &type));
-    if (!data)
-        return std::nullopt;
-    const std::string_view bytes(reinterpret_cast<const char*>(data.get()), delivered_bytes(format, items));
-    return FetchedText{std::move(data), {type, format, bytes}};
-}
-
-std::optional<std::string> wm_name_title(Window window, TitleKind* kind)
+// A title's rules applied to WM_NAME as read.
+std::optional<std::string> wm_name_title_from(const PropertyData& wm_name, TitleKind* kind)
 {
     if (kind)
         *kind = {};  // also for no title: a later WM_NAME must not be ignored
-    const auto wm_name = fetch_text(window, XA_WM_NAME);
-    if (!wm_name)
+    if (!wm_name.data())
         return std::nullopt;
-    WindowName name = name_from_wm_name(ds.display, wm_name->value, ds.atoms[Utf8String]);
+    WindowName name = name_from_wm_name(ds.display, wm_name.text(), ds.atoms[Utf8String]);
     if (kind)
         *kind = {name.encoding, false};
     return std::move(name.text);
 }
 
-void append_record(Panel& panel, TrackedWindow* record)
+std::optional<std::string> wm_name_title(Window window, TitleKind* kind)
 {
-    TrackedWindow** link = &panel.first_client;
-    while (*link)
-        link = &(*link)->next;
-    *link = record;
-    ++panel.client_count;
+    return wm_name_title_from(PropertyData::read(window, XA_WM_NAME, AnyPropertyType), kind);
 }
 
 void use_fallback_icon(TrackedWindow& record)
@@ -97,43 +49,6 @@ void use_fallback_icon(TrackedWindow& record)
 
 // ---- Properties -----------------------------------------------------------
 
-unsigned char* fetch_property(Window window, Atom property, Atom required_type,
-                              unsigned long* item_count)
-{
-    return get_whole_property(window, property, required_type, item_count, nullptr);
-}
-
-PropertyItems::PropertyItems(Window window, Atom property, Atom required_type)
-{
-    unsigned long count = 0;
-    int format = 0;
-    data_ = get_whole_property(window, property, required_type, &count, &format);
-    // Xlib widens only format-32 data to one long per item; 8- and 16-bit
-    // data indexed as long would run past the buffer.
-    if (data_ && format == 32) {
-        items_ = reinterpret_cast<const long*>(data_);
-        count_ = count;
-    }
-}
-
-PropertyItems::~PropertyItems()
-{
-    if (data_)
-        XFree(data_);
-}
-
-std::optional<long> PropertyItems::item(std::size_t index) const
-{
-    if (!has(index))
-        return std::nullopt;
-    return items_[index];
-}
-
-XID xid_item(long item)
-{
-    return static_cast<XID>(static_cast<std::uint32_t>(item));
-}
-
 int window_desktop(Window window)
 {
     const PropertyItems workspace(window, ds.atoms[WinWorkspace], XA_CARDINAL);
@@ -146,10 +61,61 @@ bool has_skip_hint(Window window)
     return (hints.item(0).value_or(0) & SKIP_TASKBAR_BIT) != 0;
 }
 
+namespace {
+
+bool minimized_from(const PropertyItems& state)
+{
+    return state.item(0) == ICONIC_STATE;
+}
+
+int client_desktop_from(const PropertyItems& workspace, const PropertyItems& net_desktop,
+                        int shown_desktop)
+{
+    if (workspace.has(0))
+        return static_cast<int>(workspace[0]);
+    if (!net_desktop.has(0))
+        return 0;
+    constexpr std::uint32_t ALL_DESKTOPS = 0xFFFFFFFF;
+    const auto desktop = static_cast<std::uint32_t>(net_desktop[0]);
+    return desktop == ALL_DESKTOPS ? shown_desktop : static_cast<int>(desktop);
+}
+
+bool skips_by_state(const PropertyItems& state)
+{
+    for (long atom : state)
+        if (xid_item(atom) == ds.atoms[NetWmStateSkipTaskbar])
+            return true;
+    return false;
+}
+
+bool skips_by_type(const PropertyItems& types)
+{
+    for (long type : types) {
+        const Atom atom = xid_item(type);
+        if (atom == ds.atoms[NetWmWindowTypeDock] || atom == ds.atoms[NetWmWindowTypeDesktop])
+            return true;
+    }
+    return false;
+}
+
+// _NET_WM_NAME's title, when it holds a usable one.
+std::optional<std::string> net_wm_name_title(const PropertyData& net_wm_name, TitleKind* kind)
+{
+    if (!net_wm_name.data())
+        return std::nullopt;
+    auto name = name_from_net_wm_name(net_wm_name.text(), ds.atoms[Utf8String]);
+    if (!name)
+        return std::nullopt;
+    if (kind)
+        *kind = {name->encoding, true};
+    return std::move(name->text);
+}
+
+}  // namespace
+
 bool is_minimized(Window window)
 {
-    const PropertyItems state(window, ds.atoms[WmState], ds.atoms[WmState]);
-    return state.item(0) == ICONIC_STATE;
+    return minimized_from(PropertyItems(window, ds.atoms[WmState], ds.atoms[WmState]));
 }
 
 // ---- Title ----------------------------------------------------------------
@@ -160,6 +126,13 @@ int current_desktop()
     if (workspace.has(0))
         return static_cast<int>(workspace[0]);
     const PropertyItems net_desktop(ds.root, ds.atoms[NetCurrentDesktop], XA_CARDINAL);
+    return net_desktop.has(0) ? static_cast<int>(net_desktop[0]) : 0;
+}
+
+int current_desktop_from(const PropertyItems& workspace, const PropertyItems& net_desktop)
+{
+    if (workspace.has(0))
+        return static_cast<int>(workspace[0]);
     return net_desktop.has(0) ? static_cast<int>(net_desktop[0]) : 0;
 }
 
@@ -180,12 +153,8 @@ int client_desktop(Window window, int shown_desktop)
     const PropertyItems workspace(window, ds.atoms[WinWorkspace], XA_CARDINAL);
     if (workspace.has(0))
         return static_cast<int>(workspace[0]);
-    const PropertyItems net_desktop(window, ds.atoms[NetWmDesktop], XA_CARDINAL);
-    if (!net_desktop.has(0))
-        return 0;
-    constexpr std::uint32_t ALL_DESKTOPS = 0xFFFFFFFF;
-    const auto desktop = static_cast<std::uint32_t>(net_desktop[0]);
-    return desktop == ALL_DESKTOPS ? shown_desktop : static_cast<int>(desktop);
+    return client_desktop_from(workspace, PropertyItems(window, ds.atoms[NetWmDesktop], XA_CARDINAL),
+                               shown_desktop);
 }
 
 bool stays_off_bar(Window window)
@@ -193,17 +162,8 @@ bool stays_off_bar(Window window)
     const PropertyItems hints(window, ds.atoms[WinHints], XA_CARDINAL);
     if (hints.has(0))
         return (hints[0] & SKIP_TASKBAR_BIT) != 0;
-    const PropertyItems state(window, ds.atoms[NetWmState], XA_ATOM);
-    for (long atom : state)
-        if (xid_item(atom) == ds.atoms[NetWmStateSkipTaskbar])
-            return true;
-    const PropertyItems types(window, ds.atoms[NetWmWindowType], XA_ATOM);
-    for (long type : types) {
-        const Atom atom = xid_item(type);
-        if (atom == ds.atoms[NetWmWindowTypeDock] || atom == ds.atoms[NetWmWindowTypeDesktop])
-            return true;
-    }
-    return false;
+    return skips_by_state(PropertyItems(window, ds.atoms[NetWmState], XA_ATOM)) ||
+           skips_by_type(PropertyItems(window, ds.atoms[NetWmWindowType], XA_ATOM));
 }
 
 std::optional<std::string> read_title(Window window, bool* out_of_memory, TitleKind* kind)
@@ -211,17 +171,25 @@ std::optional<std::string> read_title(Window window, bool* out_of_memory, TitleK
     if (out_of_memory)
         *out_of_memory = false;
     try {
-        if (const auto net_wm_name = fetch_text(window, ds.atoms[NetWmName])) {
-            if (auto name = name_from_net_wm_name(net_wm_name->value, ds.atoms[Utf8String])) {
-                if (kind)
-                    *kind = {name->encoding, true};
-                return std::move(name->text);
-            }
-        }
+        if (auto title = net_wm_name_title(
+                PropertyData::read(window, ds.atoms[NetWmName], AnyPropertyType), kind))
+            return title;
         return wm_name_title(window, kind);
     } catch (const std::bad_alloc&) {
         if (out_of_memory)
             *out_of_memory = true;
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> title_from(const PropertyData& net_wm_name, const PropertyData& wm_name,
+                                      TitleKind* kind)
+{
+    try {
+        if (auto title = net_wm_name_title(net_wm_name, kind))
+            return title;
+        return wm_name_title_from(wm_name, kind);
+    } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
 }
@@ -237,6 +205,49 @@ std::optional<std::string> read_wm_name_title(Window window, TitleKind* kind)
 
 // ---- Icons ----------------------------------------------------------------
 
+namespace {
+
+// The pixmap and mask WM_HINTS names; none where its flags promise none or
+// it is too short for the items they promise.
+void take_hints_pixmaps(TrackedWindow& record, const PropertyItems& hints)
+{
+    record.icon = None;
+    record.icon_mask = None;
+    const long flags = hints.item(0).value_or(0);
+    const bool with_mask = (flags & IconMaskHint) != 0;
+    if ((flags & IconPixmapHint) && hints.has(with_mask ? 7 : 3)) {
+        if (with_mask)
+            record.icon_mask = xid_item(hints[7]);
+        record.icon = xid_item(hints[3]);
+    }
+}
+
+// After the hinted pixmap: the fallback where there was none, replaced by
+// _NET_WM_ICON where the client offers that (clients of today often offer
+// only that).
+void finish_hints_icon(TrackedWindow& record, const PropertyItems& net_wm_icon)
+{
+    if (record.icon == None)
+        use_fallback_icon(record);
+    if (record.icon == ds.fallback_icon && !record.owns_icon)
+        set_net_wm_icon(record, net_wm_icon);
+}
+
+std::optional<IconGeometry> icon_geometry(Pixmap icon)
+{
+    Window root = None;
+    int x_origin = 0;
+    int y_origin = 0;
+    IconGeometry geometry;
+    unsigned border = 0;
+    if (!XGetGeometry(ds.display, icon, &root, &x_origin, &y_origin, &geometry.width,
+                      &geometry.height, &border, &geometry.depth))
+        return std::nullopt;
+    return geometry;
+}
+
+}  // namespace
+
 void load_kwm_icon(TrackedWindow& record)
 {
     const PropertyItems kwm_icon(record.window, ds.atoms[KwmWinIcon], ds.atoms[KwmWinIcon]);
@@ -249,46 +260,29 @@ void load_kwm_icon(TrackedWindow& record)
 
 void load_hints_icon(TrackedWindow& record)
 {
-    record.icon = None;
-    record.icon_mask = None;
-    {
-        const PropertyItems hints(record.window, XA_WM_HINTS, XA_WM_HINTS);
-        const long flags = hints.item(0).value_or(0);
-        const bool with_mask = (flags & IconMaskHint) != 0;
-        // Hints too short for the items their flags promise count as none.
-        if ((flags & IconPixmapHint) && hints.has(with_mask ? 7 : 3)) {
-            if (with_mask)
-                record.icon_mask = xid_item(hints[7]);
-            record.icon = xid_item(hints[3]);
-            scale_icon(record);
-        }
-    }
+    take_hints_pixmaps(record, PropertyItems(record.window, XA_WM_HINTS, XA_WM_HINTS));
+    if (record.icon != None)
+        scale_icon(record);
     if (record.icon == None)
         use_fallback_icon(record);
-    // Clients of today often offer only _NET_WM_ICON.
     if (record.icon == ds.fallback_icon && !record.owns_icon)
         load_net_wm_icon(record);
 }
 
 void scale_icon(TrackedWindow& record)
 {
-    Window root = None;
-    int x_origin = 0;
-    int y_origin = 0;
-    unsigned width = 0;
-    unsigned height = 0;
-    unsigned border = 0;
-    unsigned depth = 0;
-    // The only round trip; a None or freed pixmap leaves nothing to copy.
-    if (record.icon == None ||
-        !XGetGeometry(ds.display, record.icon, &root, &x_origin, &y_origin, &width, &height,
-                      &border, &depth) ||
-        width == 0 || height == 0) {
+    // A None or freed pixmap leaves nothing to copy.
+    scale_icon(record, record.icon == None ? std::nullopt : icon_geometry(record.icon));
+}
+
+void scale_icon(TrackedWindow& record, std::optional<IconGeometry> geometry)
+{
+    if (record.icon == None || !geometry || geometry->width == 0 || geometry->height == 0) {
         use_fallback_icon(record);
         return;
     }
-    const int w = static_cast<int>(width);
-    const int h = static_cast<int>(height);
+    const int w = static_cast<int>(geometry->width);
+    const int h = static_cast<int>(geometry->height);
 
     // On the root rather than the client's window: a window that has just
     // vanished must not leave the record with ids the server never made.
@@ -305,7 +299,7 @@ void scale_icon(TrackedWindow& record)
 
     // Set bits of a picture of another depth come out in this colour.
     set_ink(Highlight);
-    const bool same_depth = static_cast<int>(depth) == ds.depth;
+    const bool same_depth = static_cast<int>(geometry->depth) == ds.depth;
     for (int y = ICON_SIZE - 1; y >= 0; --y) {
         const int sy = icon_source_index(y, h, ICON_SIZE);
         for (int x = ICON_SIZE - 1; x >= 0; --x) {
@@ -329,37 +323,196 @@ void scale_icon(TrackedWindow& record)
 
 // ---- Records --------------------------------------------------------------
 
-void track_window(Panel& panel, Window window, int active)
-{
-    // Any client can list the bar and clear its skip hint; selecting a
-    // client's events on it would replace the bar's own and deafen it.
-    if (window == panel.window)
-        return;
-    if (client_desktop(window, panel.desktop) != panel.desktop)
-        return;
-    if (stays_off_bar(window))
-        return;
+namespace {
 
+// A listed window on its way to a record: the replies it waits for, in
+// the order they are needed.
+struct NewWindow {
+    Window window = None;
+    // Whether it belongs on the bar.
+    PropertyRequest workspace, net_desktop, win_hints, net_state, types;
+    // What its record is made of.
+    PropertyRequest net_wm_name, wm_name, wm_state, kwm_icon, wm_hints, net_wm_icon;
+    TrackedWindow* record = nullptr;
+    bool hinted_pixmap = false;  // the record names WM_HINTS' pixmap, not a copy yet
+    // The size of the pixmap its WM_HINTS name.
+    xcb_get_geometry_cookie_t geometry{};
+    bool geometry_pending = false;
+};
+
+void ask_where(NewWindow& w)
+{
+    w.workspace = PropertyRequest(w.window, ds.atoms[WinWorkspace], XA_CARDINAL);
+    w.net_desktop = PropertyRequest(w.window, ds.atoms[NetWmDesktop], XA_CARDINAL);
+    w.win_hints = PropertyRequest(w.window, ds.atoms[WinHints], XA_CARDINAL);
+    w.net_state = PropertyRequest(w.window, ds.atoms[NetWmState], XA_ATOM);
+    w.types = PropertyRequest(w.window, ds.atoms[NetWmWindowType], XA_ATOM);
+}
+
+// On the shown desktop and not asking to stay off the bar: the skip bit of
+// _WIN_HINTS where it has them, else a skip-taskbar state or a dock or
+// desktop window type.
+bool belongs_on_bar(const Panel& panel, NewWindow& w)
+{
+    const PropertyItems workspace(w.workspace);
+    const PropertyItems net_desktop(w.net_desktop);
+    if (client_desktop_from(workspace, net_desktop, panel.desktop) != panel.desktop)
+        return false;
+    const PropertyItems hints(w.win_hints);
+    if (hints.has(0))
+        return (hints[0] & SKIP_TASKBAR_BIT) == 0;
+    return !skips_by_state(PropertyItems(w.net_state)) && !skips_by_type(PropertyItems(w.types));
+}
+
+void ask_facts(NewWindow& w)
+{
+    // Selected before the first read: a change between a read and the
+    // selection would otherwise never be heard of. Through XCB, so that the
+    // requests of every window leave in one buffer (an error still reaches
+    // Xlib's handler, as one of XSelectInput would).
+    const std::uint32_t events = TRACKED_CLIENT_EVENTS;
+    xcb_change_window_attributes(xcb_side(), static_cast<xcb_window_t>(w.window), XCB_CW_EVENT_MASK,
+                                 &events);
+    w.net_wm_name = PropertyRequest(w.window, ds.atoms[NetWmName], AnyPropertyType);
+    w.wm_name = PropertyRequest(w.window, XA_WM_NAME, AnyPropertyType);
+    w.wm_state = PropertyRequest(w.window, ds.atoms[WmState], ds.atoms[WmState]);
+    w.kwm_icon = PropertyRequest(w.window, ds.atoms[KwmWinIcon], ds.atoms[KwmWinIcon]);
+    w.wm_hints = PropertyRequest(w.window, XA_WM_HINTS, XA_WM_HINTS);
+    w.net_wm_icon = PropertyRequest(w.window, ds.atoms[NetWmIcon], XA_CARDINAL);
+}
+
+// The record from the replies; none when memory runs out. A pixmap named
+// in WM_HINTS is left for ask_icon_size and finish_icon.
+TrackedWindow* make_record(NewWindow& w, bool active)
+{
     TrackedWindow* record = new (std::nothrow) TrackedWindow{};
     if (!record)
-        return;
-    record->window = window;
-    record->active = (active & 1) != 0;
-
-    bool out_of_memory = false;
-    record->title = read_title(window, &out_of_memory, &record->title_kind);
-    if (out_of_memory) {
+        return nullptr;
+    record->window = w.window;
+    record->active = active;
+    try {
+        record->title = net_wm_name_title(w.net_wm_name.collect(), &record->title_kind);
+        if (!record->title)
+            record->title = wm_name_title_from(w.wm_name.collect(), &record->title_kind);
+    } catch (const std::bad_alloc&) {
         delete record;
-        return;
+        return nullptr;
     }
-    record->minimized = is_minimized(window);
+    record->minimized = minimized_from(PropertyItems(w.wm_state));
 
-    load_kwm_icon(*record);
-    if (record->icon == None)
-        load_hints_icon(*record);
+    const PropertyItems kwm_icon(w.kwm_icon);
+    if (kwm_icon.has(1)) {
+        // Borrowed: the client keeps these and frees them itself.
+        record->icon = xid_item(kwm_icon[0]);
+        record->icon_mask = xid_item(kwm_icon[1]);
+    }
+    if (record->icon == None) {
+        take_hints_pixmaps(*record, PropertyItems(w.wm_hints));
+        w.hinted_pixmap = record->icon != None;
+        if (!w.hinted_pixmap)
+            finish_hints_icon(*record, PropertyItems(w.net_wm_icon));
+    }
+    return record;
+}
 
-    XSelectInput(ds.display, window, TRACKED_CLIENT_EVENTS);
-    append_record(panel, record);
+// Borrowed KWM_WIN_ICON pixmaps are shown as they are; one from WM_HINTS
+// is copied at its size.
+void ask_icon_size(NewWindow& w)
+{
+    if (!w.record || !w.hinted_pixmap)
+        return;
+    w.geometry = xcb_get_geometry(xcb_side(), static_cast<xcb_drawable_t>(w.record->icon));
+    w.geometry_pending = true;
+}
+
+void finish_icon(NewWindow& w)
+{
+    if (!w.geometry_pending)
+        return;
+    w.geometry_pending = false;
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_geometry_reply_t* reply = xcb_get_geometry_reply(xcb_side(), w.geometry, &error);
+    std::free(error);
+    std::optional<IconGeometry> geometry;
+    if (reply)
+        geometry = IconGeometry{reply->width, reply->height, reply->depth};
+    std::free(reply);
+    scale_icon(*w.record, geometry);
+    finish_hints_icon(*w.record, PropertyItems(w.net_wm_icon));
+}
+
+TrackedWindow** list_end(Panel& panel)
+{
+    TrackedWindow** link = &panel.first_client;
+    while (*link)
+        link = &(*link)->next;
+    return link;
+}
+
+// Every request of a step leaves before the first reply of that step is
+// awaited: three round trips at most, however many windows.
+Window track_new_windows(Panel& panel, NewWindow* windows, std::size_t count, Window focus)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        ask_where(windows[i]);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        // Kept ones move to the front; their first requests are done with.
+        if (belongs_on_bar(panel, windows[i]))
+            windows[kept++].window = windows[i].window;
+    }
+    for (std::size_t i = 0; i < kept; ++i)
+        ask_facts(windows[i]);
+    std::optional<xcb_get_input_focus_cookie_t> focus_read;
+    if (kept > 0)
+        focus_read = xcb_get_input_focus(xcb_side());
+    for (std::size_t i = 0; i < kept; ++i) {
+        windows[i].record = make_record(windows[i], windows[i].window == focus);
+        ask_icon_size(windows[i]);
+    }
+    TrackedWindow** end = list_end(panel);
+    for (std::size_t i = 0; i < kept; ++i) {
+        if (!windows[i].record)
+            continue;
+        finish_icon(windows[i]);
+        *end = windows[i].record;
+        end = &windows[i].record->next;
+        ++panel.client_count;
+    }
+    if (!focus_read)
+        return focus;
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_input_focus_reply_t* reply = xcb_get_input_focus_reply(xcb_side(), *focus_read, &error);
+    std::free(error);
+    const Window now_focused = reply ? reply->focus : focus;
+    std::free(reply);
+    return now_focused;
+}
+
+}  // namespace
+
+Window track_windows(Panel& panel, const Window* windows, std::size_t count, Window focus)
+{
+    std::unique_ptr<NewWindow[]> batch(new (std::nothrow) NewWindow[count]);
+    if (!batch)
+        return focus;
+    std::size_t wanted = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        // Any client can list the bar and clear its skip hint; selecting a
+        // client's events on it would replace the bar's own and deafen it.
+        if (windows[i] != panel.window)
+            batch[wanted++].window = windows[i];
+    }
+    return track_new_windows(panel, batch.get(), wanted, focus);
+}
+
+void track_window(Panel& panel, Window window, int active)
+{
+    if (window == panel.window)
+        return;
+    NewWindow one;
+    one.window = window;
+    track_new_windows(panel, &one, 1, (active & 1) ? window : None);
 }
 
 TrackedWindow* find_tracked(const Panel& panel, Window window)
@@ -371,7 +524,7 @@ TrackedWindow* find_tracked(const Panel& panel, Window window)
     return nullptr;
 }
 
-void untrack_window(Panel& panel, Window window)
+bool untrack_window(Panel& panel, Window window)
 {
     for (TrackedWindow** link = &panel.first_client; *link; link = &(*link)->next) {
         TrackedWindow* record = *link;
@@ -387,6 +540,7 @@ void untrack_window(Panel& panel, Window window)
         }
         *link = record->next;
         delete record;
-        return;
+        return true;
     }
+    return false;
 }

@@ -9,6 +9,7 @@
 #include <X11/Xlib.h>
 
 #include <array>
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -73,6 +74,27 @@ struct TrackedWindow {
     bool active : 1 = false;
     bool minimized : 1 = false;
     bool owns_icon : 1 = false;
+    bool repaint_due : 1 = false;  // its button waits for the end of the burst
+    // A title change announced in the burst: _NET_WM_NAME (read with
+    // WM_NAME) or WM_NAME alone.
+    bool net_title_due : 1 = false;
+    bool wm_title_due : 1 = false;
+};
+
+// Work the handlers ask for while the loop takes in a burst of events, done
+// once the queue is drained: a placement, one sync, then one paint. Outside
+// the loop (at start-up) nothing gathers and the work is done at once.
+struct DueWork {
+    bool gathering = false;
+    // When the bar is to be placed again after a screen change; empty when
+    // no change is pending.
+    std::optional<std::chrono::steady_clock::time_point> placement;
+    bool sync = false;
+    bool whole_bar = false;
+    bool buttons = false;  // some records have repaint_due
+    bool titles = false;   // some records have a title due
+    bool focus = false;    // the focus is to be read again
+    bool clock = false;
 };
 
 // The one bar. Starts expanded at the bottom edge, showing desktop 0.
@@ -83,6 +105,7 @@ struct Panel {
     int desktop = 0;
     // Tray icons shown, each in a slot left of the clock; set by the tray.
     int tray_icons = 0;
+    DueWork due;
     bool collapsed : 1 = false;
     bool top_edge : 1 = false;
 };

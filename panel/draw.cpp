@@ -134,12 +134,18 @@ void draw_client_button(const Panel& panel, const TrackedWindow& record)
     // the server refuse the whole GC change carrying it: the pending ink
     // goes first, or Xlib's GC cache would believe it sent and skip the
     // next set_ink of that colour.
+    // The clip goes in one change with the copy, and its removal with the
+    // next ink (XChangeGC leaves both in Xlib's GC cache until then).
     XFlushGC(ds.display, ds.gc);
-    XSetClipMask(ds.display, ds.gc, record.icon_mask);
-    XSetClipOrigin(ds.display, ds.gc, content + 2, 4);
+    XGCValues clip{};
+    clip.clip_mask = record.icon_mask;
+    clip.clip_x_origin = content + 2;
+    clip.clip_y_origin = 4;
+    XChangeGC(ds.display, ds.gc, GCClipMask | GCClipXOrigin | GCClipYOrigin, &clip);
     XCopyArea(ds.display, record.icon, panel.window, ds.gc, 0, 0, ICON_SIZE, ICON_SIZE,
               content + 2, 4);
-    XSetClipMask(ds.display, ds.gc, None);
+    clip.clip_mask = None;
+    XChangeGC(ds.display, ds.gc, GCClipMask, &clip);
 }
 
 void draw_clock(const Panel& panel)
@@ -200,6 +206,9 @@ void draw_desktop_buttons(const Panel& panel)
 
 void redraw_panel(Panel& panel)
 {
+    panel.due.whole_bar = false;
+    panel.due.buttons = false;
+    panel.due.clock = false;
     set_ink(Ink);
     draw_text(panel, 10, 17, "Start");  // fixed y, whatever the baseline
     draw_desktop_buttons(panel);
@@ -211,6 +220,7 @@ void redraw_panel(Panel& panel)
     int x = layout.first_left;
     int placed = 0;
     for (TrackedWindow* record = panel.first_client; record; record = record->next) {
+        record->repaint_due = false;
         if (placed < layout.shown) {
             record->button_left = x;
             record->button_width = layout.step - 1;
@@ -235,4 +245,51 @@ void redraw_panel(Panel& panel)
     draw_separator(panel, pager + FIRST_SLOT_OFFSET);
     draw_grip(panel.window, s - 6);
     release_unused_unicode_face(panel);
+}
+
+void request_whole_repaint(Panel& panel)
+{
+    if (panel.due.gathering)
+        panel.due.whole_bar = true;
+    else
+        redraw_panel(panel);
+}
+
+void request_button_repaint(Panel& panel, TrackedWindow& record)
+{
+    if (!panel.due.gathering) {
+        draw_client_button(panel, record);
+        return;
+    }
+    record.repaint_due = true;
+    panel.due.buttons = true;
+}
+
+void request_clock_repaint(Panel& panel)
+{
+    if (panel.due.gathering)
+        panel.due.clock = true;
+    else
+        draw_clock(panel);
+}
+
+void paint_due(Panel& panel)
+{
+    if (panel.due.whole_bar) {
+        redraw_panel(panel);
+        return;
+    }
+    if (panel.due.buttons) {
+        panel.due.buttons = false;
+        for (TrackedWindow* record = panel.first_client; record; record = record->next) {
+            if (record->repaint_due) {
+                record->repaint_due = false;
+                draw_client_button(panel, *record);
+            }
+        }
+    }
+    if (panel.due.clock) {
+        panel.due.clock = false;
+        draw_clock(panel);
+    }
 }

@@ -32,5 +32,14 @@ void draw_desktop_buttons(const Panel& panel);
 // The whole bar; gives every record its button_left and button_width.
 void redraw_panel(Panel& panel);
 
+// Repaints the handlers ask for: done at once outside a burst, else noted
+// in panel.due for paint_due.
+void request_whole_repaint(Panel& panel);
+void request_button_repaint(Panel& panel, TrackedWindow& record);
+void request_clock_repaint(Panel& panel);
+// The repaints noted: the whole bar, or else the single buttons and the
+// clock.
+void paint_due(Panel& panel);
+
 // Advance width of every byte in the bar's font, measured once per font.
 const CharWidths& bar_char_widths();

@@ -57,7 +57,7 @@ void request_activation(const Panel& panel, const TrackedWindow& record, Time ti
                      SubstructureNotifyMask | SubstructureRedirectMask);
 }
 
-void act_on_client(const Panel& panel, TrackedWindow& record, Time time)
+void act_on_client(Panel& panel, TrackedWindow& record, Time time)
 {
     switch (client_action(record.active, record.minimized)) {
     case ClientAction::Restore:
@@ -83,19 +83,19 @@ void act_on_client(const Panel& panel, TrackedWindow& record, Time time)
         break;
     }
     flush_and_wait();
-    draw_client_button(panel, record);
+    request_button_repaint(panel, record);
 }
 
 // The whole list is walked, not only up to the hit: every other button
 // that looks pressed is released, so at most the hit one stays pressed.
-void press_client_buttons(const Panel& panel, int x, Time time)
+void press_client_buttons(Panel& panel, int x, Time time)
 {
     for (TrackedWindow* record = panel.first_client; record; record = record->next) {
         if (hits_client_button(x, record->button_left, record->button_width)) {
             act_on_client(panel, *record, time);
         } else if (record->active) {
             record->active = false;
-            draw_client_button(panel, *record);
+            request_button_repaint(panel, *record);
         }
     }
 }

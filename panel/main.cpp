@@ -1,4 +1,5 @@
 // The panel's entry routine and its only loop.
+#include "burst.hpp"
 #include "clients.hpp"
 #include "command_line.hpp"
 #include "display_state.hpp"
@@ -59,14 +60,15 @@ void on_focus_event(Panel& panel, const XEvent& event)
 
 void on_expose_event(Panel& panel, const XEvent&)
 {
-    redraw_panel(panel);
+    request_whole_repaint(panel);
 }
 
+// A window whose record a sync has already removed changes nothing.
 void on_destroy_event(Panel& panel, const XEvent& event)
 {
-    untrack_window(panel, event.xdestroywindow.window);
-    on_tray_destroy(panel, event.xdestroywindow.window);
-    redraw_panel(panel);
+    const bool had_record = untrack_window(panel, event.xdestroywindow.window);
+    if (on_tray_destroy(panel, event.xdestroywindow.window) || had_record)
+        request_whole_repaint(panel);
 }
 
 void on_property_event(Panel& panel, const XEvent& event)
@@ -125,60 +127,34 @@ constexpr auto handlers = [] {
     return h;
 }();
 
-// ---- Screen changes --------------------------------------------------------
+// ---- Bursts ----------------------------------------------------------------
 
-using Clock = std::chrono::steady_clock;
-
-// One screen change sends several notices, and a monitor being set up sends
-// a burst of them: the bar is placed again once they have stopped coming
-// for this long.
-constexpr auto SCREEN_SETTLE = std::chrono::milliseconds(250);
-
-// When the bar is to be placed again; empty when no change is pending.
-std::optional<Clock::time_point> placement_due;
-
-// On the monitor chosen now, at the same edge and in the same state, with
-// every client, the tray and its icons kept, and painted at once: a nested
-// server that is still resizing its own window may send no exposure.
-void follow_screen_change(Panel& panel)
-{
-    placement_due.reset();
-    if (!refresh_bar_monitor())
-        return;
-    place_panel(panel);
-    refit_tray(panel);
-    XClearWindow(ds.display, panel.window);
-    redraw_panel(panel);
-}
-
-// Handles every queued event; a placement that has fallen due is made once
-// the queue is empty, and its round trips may queue more, so the queue is
-// looked at again (which also sends its requests).
+// Handlers note their work (a screen change notes a placement); it is done
+// once per burst, when the queue is empty. The work's own round trips may
+// queue more events: a burst of their own. XPending also sends the paint.
 void drain_events(Panel& panel)
 {
-    for (;;) {
+    do {
         while (XPending(ds.display)) {
             XEvent event;
             XNextEvent(ds.display, &event);
             if (is_screen_change(event))
-                placement_due = Clock::now() + SCREEN_SETTLE;
+                note_screen_change(panel);
             else if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
                 handlers[event.type](panel, event);
         }
-        if (!placement_due || Clock::now() < *placement_due)
-            return;
-        follow_screen_change(panel);
-    }
+        finish_burst(panel);
+    } while (XPending(ds.display));
 }
 
 // The wait's time-out: the seconds to the clock's minute, cut short when a
 // placement falls due earlier.
-timeval wait_time(time_t seconds)
+timeval wait_time(const Panel& panel, time_t seconds)
 {
     timeval timeout{std::max<time_t>(seconds, 0), 0};
-    if (placement_due) {
+    if (const auto& placement = panel.due.placement) {
         const auto left = std::max(std::chrono::duration_cast<std::chrono::microseconds>(
-                                       *placement_due - Clock::now()),
+                                       *placement - std::chrono::steady_clock::now()),
                                    std::chrono::microseconds(0));
         if (left.count() < static_cast<long long>(timeout.tv_sec) * 1000000)
             timeout = {static_cast<time_t>(left.count() / 1000000),
@@ -200,6 +176,7 @@ time_t next_full_minute(time_t served)
 {
     const int x_fd = ConnectionNumber(ds.display);
     time_t deadline = next_full_minute(0);
+    start_gathering(panel);
     // Start-up's XSync may already have queued the first Expose, and the
     // placement requests are still unflushed: neither must wait for traffic.
     drain_events(panel);
@@ -209,8 +186,8 @@ time_t next_full_minute(time_t served)
         if (deadline - now > 60)
             deadline = next_full_minute(0);
         // A wait cut short for a placement is not the minute's.
-        const bool waits_for_minute = !placement_due;
-        timeval timeout = wait_time(deadline - now);
+        const bool waits_for_minute = !panel.due.placement;
+        timeval timeout = wait_time(panel, deadline - now);
 
         fd_set readable;
         FD_ZERO(&readable);
@@ -222,7 +199,7 @@ time_t next_full_minute(time_t served)
         // A wait cut short by a signal or by traffic still repaints the
         // clock once the minute it was waiting for has come.
         if ((ready == 0 && waits_for_minute) || std::time(nullptr) >= deadline) {
-            draw_clock(panel);
+            request_clock_repaint(panel);
             deadline = next_full_minute(deadline);
         }
 #ifdef PANEL_POINTER_POLL

@@ -1,6 +1,6 @@
 #include "net_icon.hpp"
 
-#include "clients.hpp"
+#include "properties.hpp"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -141,11 +141,12 @@ Pixmap make_icon_pixmap(Window window, const IconImage& image)
 
 bool load_net_wm_icon(TrackedWindow& record)
 {
-    std::optional<IconImage> image;
-    {
-        const PropertyItems items(record.window, ds.atoms[NetWmIcon], XA_CARDINAL);
-        image = choose_net_wm_icon(items.begin(), items.size());
-    }
+    return set_net_wm_icon(record, PropertyItems(record.window, ds.atoms[NetWmIcon], XA_CARDINAL));
+}
+
+bool set_net_wm_icon(TrackedWindow& record, const PropertyItems& items)
+{
+    const std::optional<IconImage> image = choose_net_wm_icon(items.begin(), items.size());
     if (!image)
         return false;
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "display_state.hpp"
+#include "properties.hpp"
 
 #include <array>
 #include <cstdint>
@@ -23,3 +24,5 @@ std::array<unsigned char, ICON_SIZE * ICON_SIZE / 8> icon_alpha_mask(const IconI
 // Reads the window's _NET_WM_ICON and makes an owned icon and mask from it.
 // Returns false, creating nothing, when the window offers none.
 bool load_net_wm_icon(TrackedWindow& record);
+// The same from the property's items as read.
+bool set_net_wm_icon(TrackedWindow& record, const PropertyItems& items);

@@ -7,6 +7,8 @@
 #include <X11/Xatom.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <unordered_set>
 #include <utility>
@@ -19,15 +21,32 @@ namespace {
 // this many are looked at. The bar has far fewer usable button slots.
 constexpr std::size_t MAX_LISTED_CLIENTS = 512;
 
+// What a sync reads on the root, asked for together: one round trip.
+struct RootReads {
+    PropertyRequest workspace{ds.root, ds.atoms[WinWorkspace], XA_CARDINAL};
+    PropertyRequest net_desktop{ds.root, ds.atoms[NetCurrentDesktop], XA_CARDINAL};
+    PropertyRequest net_list{ds.root, ds.atoms[NetClientList], XA_WINDOW};
+    PropertyRequest win_list{ds.root, ds.atoms[WinClientList], XA_CARDINAL};
+    xcb_get_input_focus_cookie_t focus = xcb_get_input_focus(xcb_side());
+};
+
+Window focus_from(const RootReads& reads)
+{
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_input_focus_reply_t* reply = xcb_get_input_focus_reply(xcb_side(), reads.focus, &error);
+    std::free(error);
+    const Window focus = reply ? reply->focus : None;
+    std::free(reply);
+    return focus;
+}
+
 // The window manager's client list: the first of the two lists that
 // returns data at all. One of another type or format reads as empty, and
 // the second list is then not consulted.
-std::optional<std::vector<long>> read_client_list()
+std::optional<std::vector<long>> client_list_from(RootReads& reads)
 {
-    const std::pair<Atom, Atom> lists[] = {{ds.atoms[NetClientList], XA_WINDOW},
-                                           {ds.atoms[WinClientList], XA_CARDINAL}};
-    for (const auto& [property, type] : lists) {
-        const PropertyItems list(ds.root, property, type);
+    for (PropertyRequest* request : {&reads.net_list, &reads.win_list}) {
+        const PropertyItems list(*request);
         if (list.present())
             return std::vector<long>(list.begin(),
                                      list.begin() + std::min(list.size(), MAX_LISTED_CLIENTS));
@@ -46,18 +65,54 @@ std::unordered_set<Window> listed_ids(const std::vector<long>& list)
     return ids;
 }
 
+bool is_sync_atom(Atom atom)
+{
+    return atom == ds.atoms[NetClientList] || atom == ds.atoms[WinClientList] ||
+           atom == ds.atoms[WinWorkspace] || atom == ds.atoms[NetCurrentDesktop];
+}
+
+// A notice the server sent before it answered the sync's reads: those
+// reads already saw the change, and the focus they read is newer than any
+// such FocusIn. (An event carries the sequence number of the last request
+// the server had then handled for this connection.)
+Bool seen_by_sync(Display*, XEvent* event, XPointer first_read)
+{
+    const auto first = *reinterpret_cast<const std::uint32_t*>(first_read);
+    const auto handled = static_cast<std::uint32_t>(event->xany.serial);
+    if (static_cast<std::int32_t>(handled - first) >= 0)
+        return False;
+    return event->type == FocusIn ||
+           (event->type == PropertyNotify && event->xproperty.window == ds.root &&
+            is_sync_atom(event->xproperty.atom));
+}
+
+// The window manager sets its two lists and the desktop one by one: those
+// changes that reached the queue while the sync read are not synced again.
+// A FocusIn from before the focus was read would press a button whose
+// window has lost the focus since (to a window that sends the bar none).
+void drop_seen_notices(std::uint32_t first_read)
+{
+    XEvent event;
+    while (XCheckIfEvent(ds.display, &event, seen_by_sync, reinterpret_cast<XPointer>(&first_read))) {
+    }
+}
+
 }  // namespace
 
 void sync_client_list(Panel& panel)
 {
+    RootReads reads;
     bool desktop_changed = false;
-    const int desktop = current_desktop();
+    const int desktop =
+        current_desktop_from(PropertyItems(reads.workspace), PropertyItems(reads.net_desktop));
     if (desktop != panel.desktop) {
         desktop_changed = true;
         panel.desktop = desktop;
     }
+    const Window focus = focus_from(reads);
+    drop_seen_notices(reads.workspace.sequence());
 
-    const auto list = read_client_list();
+    const auto list = client_list_from(reads);
     if (!list)
         return;  // no list at all: only the desktop number follows the root
 
@@ -73,24 +128,29 @@ void sync_client_list(Panel& panel)
     }
 
     // In list order; an id listed twice gets one record at most.
+    std::vector<Window> new_windows;
     for (const long item : *list) {
         const Window window = xid_item(item);
-        if (tracked.contains(window))
-            continue;
-        const int count_before = panel.client_count;
-        track_window(panel, window, 0);
-        if (panel.client_count != count_before)
-            tracked.insert(window);
+        if (tracked.insert(window).second)
+            new_windows.push_back(window);
     }
-
-    // Read after the new windows' focus events are selected: a focus that
-    // moves to one of them meanwhile would otherwise go unseen, and the
-    // button of the window that had it would stay pressed.
-    Window focus = None;
-    int revert_to = 0;
-    XGetInputFocus(ds.display, &focus, &revert_to);
+    // The focus as read after the new windows' focus events are selected: a
+    // focus that moves to one of them meanwhile would otherwise go unseen,
+    // and the button of the window that had it would stay pressed.
+    const Window now_focused = track_windows(panel, new_windows.data(), new_windows.size(), focus);
     for (TrackedWindow* record = panel.first_client; record; record = record->next)
-        record->active = record->window == focus;
+        record->active = record->window == now_focused;
+}
+
+void request_sync(Panel& panel)
+{
+    if (panel.due.gathering) {
+        panel.due.sync = true;
+        request_whole_repaint(panel);
+        return;
+    }
+    sync_client_list(panel);
+    redraw_panel(panel);
 }
 
 void on_focus_in(Panel& panel, Window window)
@@ -99,55 +159,122 @@ void on_focus_in(Panel& panel, Window window)
         const bool focused = record->window == window;
         if (record->active != focused) {
             record->active = focused;
-            draw_client_button(panel, *record);
+            request_button_repaint(panel, *record);
         }
     }
 }
 
 namespace {
 
+// A change of the desktop count alone syncs nothing: the strip shows it at
+// the next whole repaint (the tray follows it at once).
 void on_root_property(Panel& panel, Atom atom)
 {
-    if (atom == ds.atoms[NetClientList] || atom == ds.atoms[WinClientList] ||
-        atom == ds.atoms[WinWorkspace] || atom == ds.atoms[NetCurrentDesktop]) {
-        sync_client_list(panel);
-        redraw_panel(panel);
-    }
+    if (is_sync_atom(atom))
+        request_sync(panel);
+    else if (atom == ds.atoms[NetActiveWindow])
+        request_focus_check(panel);
 }
 
-void on_client_property(const Panel& panel, TrackedWindow& record, Atom atom)
+// In a burst, title changes are read together at its end.
+bool title_read_later(Panel& panel, TrackedWindow& record, Atom atom)
+{
+    if (!panel.due.gathering)
+        return false;
+    if (atom == ds.atoms[NetWmName])
+        record.net_title_due = true;
+    else
+        record.wm_title_due = true;
+    panel.due.titles = true;
+    return true;
+}
+
+void on_client_property(Panel& panel, TrackedWindow& record, Atom atom)
 {
     if (atom == ds.atoms[NetWmName]) {
+        if (title_read_later(panel, record, atom))
+            return;
         // Same rules as when the record was made: a deleted or unusable
         // _NET_WM_NAME hands the title back to WM_NAME.
         record.title = read_title(record.window, nullptr, &record.title_kind);
-        draw_client_button(panel, record);
+        request_button_repaint(panel, record);
     } else if (atom == XA_WM_NAME) {
         // A title from _NET_WM_NAME stands; one would have been announced.
-        if (record.title_kind.from_net_wm_name)
+        if (record.title_kind.from_net_wm_name || title_read_later(panel, record, atom))
             return;
         record.title = read_wm_name_title(record.window, &record.title_kind);
-        draw_client_button(panel, record);
+        request_button_repaint(panel, record);
     } else if (atom == ds.atoms[WmState]) {
         const bool minimized = is_minimized(record.window);
         if (minimized == record.minimized)
             return;
         record.minimized = minimized;
-        draw_client_button(panel, record);
+        request_button_repaint(panel, record);
     } else if (atom == XA_WM_HINTS) {
         // Only a fallback icon is replaced; an icon the client gave stays.
         if (record.icon != ds.fallback_icon)
             return;
         load_hints_icon(record);
-        draw_client_button(panel, record);
+        request_button_repaint(panel, record);
     } else if (atom == ds.atoms[NetWmIcon]) {
         if (record.icon != ds.fallback_icon || !load_net_wm_icon(record))
             return;
-        draw_client_button(panel, record);
+        request_button_repaint(panel, record);
     }
 }
 
 }  // namespace
+
+// The focus may have gone where the bar hears no FocusIn (the root, a
+// window without a button): the window manager says so in
+// _NET_ACTIVE_WINDOW, and the focus is read again.
+void request_focus_check(Panel& panel)
+{
+    panel.due.focus = true;
+    if (!panel.due.gathering)
+        check_focus(panel);
+}
+
+void check_focus(Panel& panel)
+{
+    if (!panel.due.focus)
+        return;
+    panel.due.focus = false;
+    Window focus = None;
+    int revert_to = 0;
+    XGetInputFocus(ds.display, &focus, &revert_to);
+    on_focus_in(panel, focus);
+}
+
+void read_due_titles(Panel& panel)
+{
+    if (!panel.due.titles)
+        return;
+    panel.due.titles = false;
+    struct TitleReads {
+        TrackedWindow* record;
+        PropertyRequest net_wm_name;
+        PropertyRequest wm_name;
+    };
+    std::vector<TitleReads> reads;
+    for (TrackedWindow* record = panel.first_client; record; record = record->next) {
+        // A later _NET_WM_NAME may have taken over from WM_NAME meanwhile.
+        const bool whole = record->net_title_due;
+        const bool wm_only = !whole && record->wm_title_due && !record->title_kind.from_net_wm_name;
+        record->net_title_due = record->wm_title_due = false;
+        if (!whole && !wm_only)
+            continue;
+        reads.push_back({record,
+                         whole ? PropertyRequest(record->window, ds.atoms[NetWmName], AnyPropertyType)
+                               : PropertyRequest(),
+                         PropertyRequest(record->window, XA_WM_NAME, AnyPropertyType)});
+    }
+    for (TitleReads& read : reads) {
+        TrackedWindow& record = *read.record;
+        record.title = title_from(read.net_wm_name.collect(), read.wm_name.collect(), &record.title_kind);
+        request_button_repaint(panel, record);
+    }
+}
 
 void on_property_notify(Panel& panel, Window window, Atom atom)
 {

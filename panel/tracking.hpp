@@ -5,5 +5,14 @@
 
 // Reconciles the records with the root's client list and desktop; draws nothing.
 void sync_client_list(Panel& panel);
+// A sync and a whole repaint: at once outside a burst, else once the
+// queue is drained.
+void request_sync(Panel& panel);
 void on_focus_in(Panel& panel, Window window);
 void on_property_notify(Panel& panel, Window window, Atom atom);
+// The titles whose change a burst announced, read together.
+void read_due_titles(Panel& panel);
+// The window manager's active window changed: the focus is read again (at
+// once outside a burst) and the buttons follow it.
+void request_focus_check(Panel& panel);
+void check_focus(Panel& panel);

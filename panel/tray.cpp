@@ -486,7 +486,7 @@ void on_tray_reparent(Panel& panel, const XReparentEvent& event)
     relayout_tray(panel);
 }
 
-void on_tray_destroy(Panel& panel, Window window)
+bool on_tray_destroy(Panel& panel, Window window)
 {
     if (window == tray.watched_owner) {
         tray.watched_owner = None;
@@ -500,7 +500,10 @@ void on_tray_destroy(Panel& panel, Window window)
     } else if (find_icon(window)) {
         forget_icon(window);
         assign_slots(panel);
+    } else {
+        return false;
     }
+    return true;
 }
 
 void refit_tray(Panel& panel)
@@ -528,5 +531,5 @@ void place_tray_icons(const Panel& panel)
 
 void repaint_tray(Panel& panel)
 {
-    redraw_panel(panel);
+    request_whole_repaint(panel);
 }

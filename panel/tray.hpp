@@ -20,9 +20,10 @@ void on_tray_map(Panel& panel, Window window);
 void on_tray_unmap(Panel& panel, Window window);
 void on_tray_configure(Panel& panel, const XConfigureEvent& event);
 void on_tray_reparent(Panel& panel, const XReparentEvent& event);
-// A docked icon or the watched tray holder went away. Draws nothing: the
-// loop repaints the whole bar after every DestroyNotify.
-void on_tray_destroy(Panel& panel, Window window);
+// A docked icon or the watched tray holder went away. Asks for no repaint;
+// returns whether the window was one of the tray's, for which the loop
+// asks for a whole one.
+bool on_tray_destroy(Panel& panel, Window window);
 
 // The bar's width changed: slots as far as the new room allows, each icon
 // moved to its slot. Paints nothing.

@@ -16,6 +16,9 @@ protected:
         upper = client("upper", NORMAL, 520, 320);
         start_switcher();
         ASSERT_TRUE(popup_sized(60, 29));
+        // Listed once before a test restacks them: the rows follow the
+        // stacking order at the time of listing.
+        ASSERT_TRUE(popup_shows({"lower", "upper"}));
     }
 
     bool is_above(Window a, Window b)

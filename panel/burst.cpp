@@ -42,12 +42,14 @@ void finish_burst(Panel& panel)
 {
     if (panel.due.placement && Clock::now() >= *panel.due.placement)
         follow_screen_change(panel);
+    // Whatever the last sync's reads saw before them has been taken in.
+    panel.sync_first_read.reset();
     if (panel.due.sync) {
         panel.due.sync = false;
         panel.due.focus = false;  // the sync reads it
         sync_client_list(panel);
     }
     check_focus(panel);
-    read_due_titles(panel);
+    read_due_properties(panel);
     paint_due(panel);
 }

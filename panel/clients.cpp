@@ -61,12 +61,12 @@ bool has_skip_hint(Window window)
     return (hints.item(0).value_or(0) & SKIP_TASKBAR_BIT) != 0;
 }
 
-namespace {
-
 bool minimized_from(const PropertyItems& state)
 {
     return state.item(0) == ICONIC_STATE;
 }
+
+namespace {
 
 int client_desktop_from(const PropertyItems& workspace, const PropertyItems& net_desktop,
                         int shown_desktop)

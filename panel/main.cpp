@@ -67,8 +67,10 @@ void on_expose_event(Panel& panel, const XEvent&)
 void on_destroy_event(Panel& panel, const XEvent& event)
 {
     const bool had_record = untrack_window(panel, event.xdestroywindow.window);
-    if (on_tray_destroy(panel, event.xdestroywindow.window) || had_record)
+    if (on_tray_destroy(panel, event.xdestroywindow.window))
         request_whole_repaint(panel);
+    else if (had_record)
+        request_list_repaint(panel);
 }
 
 void on_property_event(Panel& panel, const XEvent& event)
@@ -140,6 +142,8 @@ void drain_events(Panel& panel)
             XNextEvent(ds.display, &event);
             if (is_screen_change(event))
                 note_screen_change(panel);
+            else if (seen_by_sync(panel, event))
+                continue;
             else if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
                 handlers[event.type](panel, event);
         }

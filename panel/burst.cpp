@@ -6,11 +6,19 @@
 #include "tracking.hpp"
 #include "tray.hpp"
 
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 constexpr auto SCREEN_SETTLE = std::chrono::milliseconds(250);
+// The pause that ends a change of the lists, and the longest a sync waits.
+constexpr auto LIST_PAUSE = std::chrono::milliseconds(3);
+constexpr auto LIST_PATIENCE = std::chrono::milliseconds(40);
 
 // On the monitor chosen now, at the same edge and in the same state, with
 // every client, the tray and its icons kept, and painted in this burst: a
@@ -38,6 +46,18 @@ void note_screen_change(Panel& panel)
     panel.due.placement = Clock::now() + SCREEN_SETTLE;
 }
 
+bool more_of_the_change(const Panel& panel)
+{
+    if (!panel.due.sync || !panel.due.sync_asked)
+        return false;
+    const auto left = *panel.due.sync_asked + LIST_PATIENCE - Clock::now();
+    if (left <= Clock::duration::zero())
+        return false;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(std::min<Clock::duration>(LIST_PAUSE, left));
+    pollfd connection{ConnectionNumber(ds.display), POLLIN, 0};
+    return poll(&connection, 1, static_cast<int>(wait.count())) > 0;
+}
+
 void finish_burst(Panel& panel)
 {
     if (panel.due.placement && Clock::now() >= *panel.due.placement)
@@ -46,6 +66,7 @@ void finish_burst(Panel& panel)
     panel.sync_first_read.reset();
     if (panel.due.sync) {
         panel.due.sync = false;
+        panel.due.sync_asked.reset();
         panel.due.focus = false;  // the sync reads it
         sync_client_list(panel);
     }

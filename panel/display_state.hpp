@@ -92,11 +92,16 @@ struct DueWork {
     // no change is pending.
     std::optional<std::chrono::steady_clock::time_point> placement;
     bool sync = false;
+    // When the first notice asking for this sync came.
+    std::optional<std::chrono::steady_clock::time_point> sync_asked;
     bool whole_bar = false;
     bool list = false;     // the list changed: buttons that moved or came, and what they left
     bool buttons = false;  // some records have repaint_due
     bool reads = false;    // some records have a title or state due
     bool focus = false;    // the focus is to be read again
+    // The focus is where the last FocusIn put it: no event since says it
+    // left that client, so reading it again would tell nothing new.
+    bool focus_known = false;
     bool clock = false;
 };
 

@@ -105,6 +105,7 @@ void sync_client_list(Panel& panel)
     // The notices the server sent before these reads are all queued once
     // their replies are in; the loop drops them.
     panel.sync_first_read = reads.workspace.sequence();
+    panel.due.focus_known = false;
 
     const auto list = client_list_from(reads);
     if (!list)
@@ -147,11 +148,29 @@ void request_sync(Panel& panel)
 {
     if (panel.due.gathering) {
         panel.due.sync = true;
+        if (!panel.due.sync_asked)
+            panel.due.sync_asked = std::chrono::steady_clock::now();
         request_list_repaint(panel);
         return;
     }
     sync_client_list(panel);
     redraw_panel(panel);
+}
+
+void on_focus_change(Panel& panel, const XFocusChangeEvent& event)
+{
+    // A grab only lends the keyboard: the focus stays where it was. The
+    // focus leaves a client only with a FocusOut from it. A FocusIn of
+    // another detail puts the focus in a child, or follows the pointer.
+    const bool grab = event.mode == NotifyGrab || event.mode == NotifyUngrab;
+    if (event.type == FocusIn) {
+        on_focus_in(panel, event.window);
+        panel.due.focus_known = !grab && (event.detail == NotifyAncestor ||
+                                          event.detail == NotifyNonlinear ||
+                                          event.detail == NotifyInferior);
+    } else if (!grab) {
+        panel.due.focus_known = false;
+    }
 }
 
 void on_focus_in(Panel& panel, Window window)
@@ -250,6 +269,8 @@ void check_focus(Panel& panel)
     if (!panel.due.focus)
         return;
     panel.due.focus = false;
+    if (panel.due.focus_known)
+        return;
     Window focus = None;
     int revert_to = 0;
     XGetInputFocus(ds.display, &focus, &revert_to);

@@ -6,10 +6,9 @@
 #include "tracking.hpp"
 #include "tray.hpp"
 
-#include <poll.h>
-
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -53,9 +52,10 @@ bool more_of_the_change(const Panel& panel)
     const auto left = *panel.due.sync_asked + LIST_PATIENCE - Clock::now();
     if (left <= Clock::duration::zero())
         return false;
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(std::min<Clock::duration>(LIST_PAUSE, left));
-    pollfd connection{ConnectionNumber(ds.display), POLLIN, 0};
-    return poll(&connection, 1, static_cast<int>(wait.count())) > 0;
+    // A sleep rather than a wait on the connection: what comes meanwhile
+    // is taken in at one wake-up, not one for each event.
+    std::this_thread::sleep_for(std::min<Clock::duration>(LIST_PAUSE, left));
+    return XPending(ds.display) > 0;
 }
 
 void finish_burst(Panel& panel)

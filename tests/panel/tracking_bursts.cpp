@@ -7,6 +7,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include <optional>
+
 using Bursts = InProcessPanel;
 using Windows = std::vector<Window>;
 
@@ -171,4 +173,41 @@ TEST_F(Bursts, a_list_change_paints_the_button_that_came_and_clears_the_slot_of_
     const Image closed = *capture(dpy, panel->window);
     EXPECT_EQ(closed.count(ds.panel_colors[Face], added.button_left, 0, added.button_width + 1, 24),
               (added.button_width + 1) * 24);
+}
+
+// The focus is read again for a new active window unless the focus events
+// since say it is still where the last FocusIn put it.
+TEST_F(Bursts, a_new_active_window_reads_the_focus_unless_the_focus_events_say_where_it_is)
+{
+    struct Heard {
+        int mode, detail;
+        std::optional<int> out_mode;  // a FocusOut after it
+        bool reads;
+    };
+    const Heard cases[] = {
+        {NotifyNormal, NotifyNonlinear, {}, false},
+        {NotifyNormal, NotifyAncestor, NotifyGrab, false},
+        {NotifyNormal, NotifyNonlinear, NotifyNormal, true},
+        {NotifyNormal, NotifyVirtual, {}, true},  // the focus is in a child
+        {NotifyGrab, NotifyNonlinear, {}, true},
+    };
+    const Window a = client();
+    wm->set_net_client_list({a});
+    root_changed(NetClientList);
+    start_gathering(*panel);
+    for (const Heard& heard : cases) {
+        focus(a);
+        XFocusChangeEvent event{FocusIn, 0, False, dpy, a, heard.mode, heard.detail};
+        on_focus_change(*panel, event);
+        if (heard.out_mode) {
+            event.type = FocusOut;
+            event.mode = *heard.out_mode;
+            on_focus_change(*panel, event);
+        }
+        // The focus goes where the bar hears nothing; only a read sees it.
+        focus(PointerRoot);
+        root_changed(NetActiveWindow);
+        finish_burst(*panel);
+        EXPECT_EQ(record(a).active, !heard.reads) << heard.mode << " " << heard.detail;
+    }
 }

@@ -15,7 +15,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto SCREEN_SETTLE = std::chrono::milliseconds(250);
-// The pause that ends a change of the lists, and the longest a sync waits.
+// Lists that change again this soon after a sync are in the middle of a
+// change; the pause that ends it, and the longest a sync then waits.
+constexpr auto LIST_BUSY = std::chrono::milliseconds(20);
 constexpr auto LIST_PAUSE = std::chrono::milliseconds(3);
 constexpr auto LIST_PATIENCE = std::chrono::milliseconds(40);
 
@@ -47,8 +49,9 @@ void note_screen_change(Panel& panel)
 
 bool more_of_the_change(const Panel& panel)
 {
-    if (!panel.due.sync || !panel.due.sync_asked)
-        return false;
+    if (!panel.due.sync || !panel.due.sync_asked ||
+        *panel.due.sync_asked - panel.due.last_sync > LIST_BUSY)
+        return false;  // a change after a quiet spell is synced at once
     const auto left = *panel.due.sync_asked + LIST_PATIENCE - Clock::now();
     if (left <= Clock::duration::zero())
         return false;
@@ -69,6 +72,7 @@ void finish_burst(Panel& panel)
         panel.due.sync_asked.reset();
         panel.due.focus = false;  // the sync reads it
         sync_client_list(panel);
+        panel.due.last_sync = Clock::now();
     }
     check_focus(panel);
     read_due_properties(panel);

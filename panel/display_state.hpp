@@ -92,8 +92,10 @@ struct DueWork {
     // no change is pending.
     std::optional<std::chrono::steady_clock::time_point> placement;
     bool sync = false;
-    // When the first notice asking for this sync came.
+    // When the first notice asking for this sync came, and when the last
+    // sync was done.
     std::optional<std::chrono::steady_clock::time_point> sync_asked;
+    std::chrono::steady_clock::time_point last_sync{};
     bool whole_bar = false;
     bool list = false;     // the list changed: buttons that moved or came, and what they left
     bool buttons = false;  // some records have repaint_due

@@ -122,6 +122,24 @@ TEST_F(ClientRecords, a_tracked_window_reports_its_destruction_focus_and_propert
     EXPECT_EQ(attributes.your_event_mask, 0x620000);
 }
 
+// A window opening has its facts asked for before it is known to belong;
+// one that does not is left with what this connection selected on it.
+TEST_F(ClientRecords, a_window_left_off_the_bar_keeps_the_selection_it_had)
+{
+    ClientSetup elsewhere;
+    elsewhere.workspace = 1;
+    const Window windows[] = {client(elsewhere), client(elsewhere), client({})};
+    XSelectInput(ds.display, windows[0], PropertyChangeMask);  // as the tray selects on an icon
+    track_windows(panel, windows, 3, None);
+    const long expected[] = {PropertyChangeMask, NoEventMask, TRACKED_CLIENT_EVENTS};
+    for (int i = 0; i < 3; ++i) {
+        XWindowAttributes attributes{};
+        ASSERT_TRUE(XGetWindowAttributes(ds.display, windows[i], &attributes));
+        EXPECT_EQ(attributes.your_event_mask, expected[i]) << i;
+    }
+    EXPECT_EQ(panel.client_count, 1);
+}
+
 // ---- Odd property data ----------------------------------------------------
 
 TEST_F(ClientRecords, short_or_odd_typed_properties_count_as_absent)

@@ -134,9 +134,12 @@ constexpr auto handlers = [] {
 
 // ---- Bursts ----------------------------------------------------------------
 
+// One read of the connection, then whatever the handlers' own replies
+// queued: what comes meanwhile is left to the next round, which reads again.
 void take_queued_events(Panel& panel)
 {
-    while (XPending(ds.display)) {
+    for (int queued = XPending(ds.display); queued > 0;
+         queued = XEventsQueued(ds.display, QueuedAlready)) {
         XEvent event;
         XNextEvent(ds.display, &event);
         if (is_screen_change(event))

@@ -47,7 +47,8 @@ struct Settings {
     bool keep = false;  // leave the scratch directory (logs, traces) in place
     std::string build_dir;
     std::string out_path;
-    std::vector<std::string> only;  // subject names; empty: all available
+    std::vector<std::string> only;     // subject names; empty: all available
+    std::vector<std::string> figures;  // measurement names; empty: all
     int startup_runs = 5;
     int idle_seconds = 60;
     int churn_changes = 20;

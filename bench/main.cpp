@@ -8,12 +8,24 @@ void usage()
 {
     std::fprintf(stderr,
                  "usage: bench [--quick] [--side-by-side] [--keep] [--build DIR] [--out FILE] [--only NAME,...]\n"
+                 "             [--figures startup,idle,churn,traffic,switch,burst]\n"
                  "  --quick   shorter idle window (extrapolated to a minute), fewer runs\n"
                  "  --side-by-side  only the burst and the desktop switches, under Openbox\n"
                  "  --build   the build directory holding bin/panel (default: build)\n"
                  "  --out     where to write the JSON (default: bench/results.json)\n"
                  "  --only    measure only these programs (panel, panel-lite, tint2, lxpanel)\n"
+                 "  --figures take only these measurements (default: all)\n"
                  "  --keep    keep the programs' output and the X traces, and say where\n");
+}
+
+std::vector<std::string> split_names(const std::string& list)
+{
+    std::vector<std::string> names;
+    std::istringstream in(list);
+    std::string name;
+    while (std::getline(in, name, ','))
+        names.push_back(name);
+    return names;
 }
 
 }  // namespace
@@ -36,10 +48,9 @@ int main(int argc, char** argv)
         } else if (a == "--out" && i + 1 < argc) {
             s.out_path = argv[++i];
         } else if (a == "--only" && i + 1 < argc) {
-            std::istringstream in(argv[++i]);
-            std::string name;
-            while (std::getline(in, name, ','))
-                s.only.push_back(name);
+            s.only = split_names(argv[++i]);
+        } else if (a == "--figures" && i + 1 < argc) {
+            s.figures = split_names(argv[++i]);
         } else {
             usage();
             return 2;
@@ -99,43 +110,63 @@ int main(int argc, char** argv)
     note("bench: %s run on%s", s.side_by_side ? "side-by-side" : s.quick ? "quick" : "full", names.c_str());
 
     try {
+        auto wanted = [&](const char* figure) {
+            return s.figures.empty() || std::find(s.figures.begin(), s.figures.end(), figure) != s.figures.end();
+        };
         if (s.side_by_side) {
-            note("burst of window events, under Openbox");
-            for (auto& subject : subjects)
-                measure_burst(subject, true, scratch, results);
-            note("desktop switch, under Openbox");
-            for (int windows : s.switch_sizes)
+            if (wanted("burst")) {
+                note("burst of window events, under Openbox");
                 for (auto& subject : subjects)
-                    measure_switch(s, subject, windows, true, scratch, results);
+                    measure_burst(subject, true, scratch, results);
+            }
+            if (wanted("switch")) {
+                note("desktop switch, under Openbox");
+                for (int windows : s.switch_sizes)
+                    for (auto& subject : subjects)
+                        measure_switch(s, subject, windows, true, scratch, results);
+            }
         } else {
-        note("start-up");
-        for (auto& subject : subjects)
-            if (subject.has_bar)
-                measure_startup(s, subject, scratch, results);
+        if (wanted("startup")) {
+            note("start-up");
+            for (auto& subject : subjects)
+                if (subject.has_bar)
+                    measure_startup(s, subject, scratch, results);
+        }
         // A program that never showed a painted bar is left out of the rest.
+        auto works = [&](const Subject& subject) {
+            return !wanted("startup") || value(results, subject.name, "startup_ms");
+        };
         std::vector<Subject> working;
         for (auto& subject : subjects)
-            if (value(results, subject.name, "startup_ms"))
+            if (subject.has_bar && works(subject))
                 working.push_back(subject);
-        note("idle and memory (%d windows; again with %d tray icons)", s.idle_windows, s.tray_icons);
-        measure_idle(s, working, scratch, results);
-        note("churn");
-        for (int windows : s.churn_sizes)
-            for (auto& subject : working)
-                measure_churn(s, subject, windows, scratch, results);
-        if (find_in_path("xtrace")) {
+        if (wanted("idle")) {
+            note("idle and memory (%d windows; again with %d tray icons)", s.idle_windows, s.tray_icons);
+            measure_idle(s, working, scratch, results);
+        }
+        if (wanted("churn")) {
+            note("churn");
+            for (int windows : s.churn_sizes)
+                for (auto& subject : working)
+                    measure_churn(s, subject, windows, scratch, results);
+        }
+        if (wanted("traffic") && find_in_path("xtrace")) {
             note("X traffic (through xtrace)");
             for (auto& subject : working)
                 measure_traffic(s, subject, scratch, results);
         }
-        note("desktop switch");
-        for (int windows : s.switch_sizes)
-            for (auto& subject : working)
-                measure_switch(s, subject, windows, false, scratch, results);
-        note("burst of window events");
-        for (auto& subject : subjects)
-            if (!subject.has_bar || value(results, subject.name, "startup_ms"))
-                measure_burst(subject, false, scratch, results);
+        if (wanted("switch")) {
+            note("desktop switch");
+            for (int windows : s.switch_sizes)
+                for (auto& subject : working)
+                    measure_switch(s, subject, windows, false, scratch, results);
+        }
+        if (wanted("burst")) {
+            note("burst of window events");
+            for (auto& subject : subjects)
+                if (!subject.has_bar || works(subject))
+                    measure_burst(subject, false, scratch, results);
+        }
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench: %s\n", e.what());

@@ -11,6 +11,13 @@ void start_gathering(Panel& panel);
 // monitor being set up a burst of them).
 void note_screen_change(Panel& panel);
 
+// A window manager sets its lists once for each window it takes in or
+// lets go, a few milliseconds apart. A change that comes right after a
+// sync is such a run: while its sync is due, waits for more events until
+// they pause for a moment (within a bound), so that one sync serves them
+// all. Returns whether more came.
+bool more_of_the_change(const Panel& panel);
+
 // The work noted since the last call: the placement (once it has fallen
 // due), the sync, the titles, then the paint.
 void finish_burst(Panel& panel);

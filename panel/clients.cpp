@@ -61,12 +61,12 @@ bool has_skip_hint(Window window)
     return (hints.item(0).value_or(0) & SKIP_TASKBAR_BIT) != 0;
 }
 
-namespace {
-
 bool minimized_from(const PropertyItems& state)
 {
     return state.item(0) == ICONIC_STATE;
 }
+
+namespace {
 
 int client_desktop_from(const PropertyItems& workspace, const PropertyItems& net_desktop,
                         int shown_desktop)
@@ -338,6 +338,10 @@ struct NewWindow {
     // The size of the pixmap its WM_HINTS name.
     xcb_get_geometry_cookie_t geometry{};
     bool geometry_pending = false;
+    // What this connection selected on it before its facts were asked for
+    // with where it lives (see track_new_windows).
+    xcb_get_window_attributes_cookie_t selected_before{};
+    bool asked_together = false;
 };
 
 void ask_where(NewWindow& w)
@@ -449,19 +453,62 @@ TrackedWindow** list_end(Panel& panel)
     return link;
 }
 
+// A few new windows (one opening) have their facts asked for together with
+// where they live, before it is known whether they belong on the bar: one
+// round trip less. What the connection selected on them is read first, so
+// that one left off the bar is given back its selection as it was.
+constexpr std::size_t ASKED_TOGETHER = 4;
+
+void ask_together(NewWindow& w)
+{
+    w.selected_before = xcb_get_window_attributes(xcb_side(), static_cast<xcb_window_t>(w.window));
+    w.asked_together = true;
+    ask_facts(w);
+}
+
+// Collects the selection read before; for a window left off the bar it is
+// put back.
+void settle_selection(NewWindow& w, bool kept)
+{
+    if (!w.asked_together)
+        return;
+    w.asked_together = false;
+    if (kept) {
+        xcb_discard_reply(xcb_side(), w.selected_before.sequence);
+        return;
+    }
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_window_attributes_reply_t* reply =
+        xcb_get_window_attributes_reply(xcb_side(), w.selected_before, &error);
+    std::free(error);
+    if (reply) {
+        const std::uint32_t events = reply->your_event_mask;
+        xcb_change_window_attributes(xcb_side(), static_cast<xcb_window_t>(w.window), XCB_CW_EVENT_MASK,
+                                     &events);
+    }
+    std::free(reply);
+}
+
 // Every request of a step leaves before the first reply of that step is
-// awaited: three round trips at most, however many windows.
+// awaited: three round trips at most, however many windows, two for a few.
 Window track_new_windows(Panel& panel, NewWindow* windows, std::size_t count, Window focus)
 {
-    for (std::size_t i = 0; i < count; ++i)
+    const bool together = count <= ASKED_TOGETHER;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (together)
+            ask_together(windows[i]);
         ask_where(windows[i]);
+    }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        // Kept ones move to the front; their first requests are done with.
-        if (belongs_on_bar(panel, windows[i]))
-            windows[kept++].window = windows[i].window;
+        // Kept ones move to the front with the facts asked for them.
+        const bool belongs = belongs_on_bar(panel, windows[i]);
+        settle_selection(windows[i], belongs);
+        if (belongs && kept != i)
+            windows[kept] = std::move(windows[i]);
+        kept += belongs;
     }
-    for (std::size_t i = 0; i < kept; ++i)
+    for (std::size_t i = 0; i < kept && !together; ++i)
         ask_facts(windows[i]);
     std::optional<xcb_get_input_focus_cookie_t> focus_read;
     if (kept > 0)

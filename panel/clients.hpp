@@ -12,6 +12,8 @@
 int window_desktop(Window window);
 bool has_skip_hint(Window window);
 bool is_minimized(Window window);
+// Whether WM_STATE as read says Iconic.
+bool minimized_from(const PropertyItems& state);
 
 // Where the older _WIN_* hints are absent, their EWMH equivalents speak.
 // The desktop the window manager shows: the root's _WIN_WORKSPACE, else

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -79,6 +80,7 @@ struct TrackedWindow {
     // WM_NAME) or WM_NAME alone.
     bool net_title_due : 1 = false;
     bool wm_title_due : 1 = false;
+    bool state_due : 1 = false;  // a WM_STATE change announced in the burst
 };
 
 // Work the handlers ask for while the loop takes in a burst of events, done
@@ -90,11 +92,31 @@ struct DueWork {
     // no change is pending.
     std::optional<std::chrono::steady_clock::time_point> placement;
     bool sync = false;
+    // When the first notice asking for this sync came, and when the last
+    // sync was done.
+    std::optional<std::chrono::steady_clock::time_point> sync_asked;
+    std::chrono::steady_clock::time_point last_sync{};
     bool whole_bar = false;
+    bool list = false;     // the list changed: buttons that moved or came, and what they left
     bool buttons = false;  // some records have repaint_due
-    bool titles = false;   // some records have a title due
+    bool reads = false;    // some records have a title or state due
     bool focus = false;    // the focus is to be read again
+    // The focus is where the last FocusIn put it: no event since says it
+    // left that client, so reading it again would tell nothing new.
+    bool focus_known = false;
     bool clock = false;
+};
+
+// What the last whole or list repaint left on the bar. A repaint after a
+// change of the list draws only what differs from it.
+struct PaintedBar {
+    bool valid = false;
+    int desktop = 0;
+    int pager_width = 0;
+    int tray_icons = 0;
+    int width = 0;
+    int row_end = 0;    // where the slots of the client buttons ended
+    bool rest = false;  // a rest was drawn from row_end on
 };
 
 // The one bar. Starts expanded at the bottom edge, showing desktop 0.
@@ -106,6 +128,13 @@ struct Panel {
     // Tray icons shown, each in a slot left of the clock; set by the tray.
     int tray_icons = 0;
     DueWork due;
+    // The sequence number of the last sync's first read, while notices older
+    // than it may still be queued.
+    std::optional<std::uint32_t> sync_first_read;
+    PaintedBar painted;
+    // The desktop count as the loop last read it (0 when absent); empty
+    // until read, and again after a notice that it changed.
+    std::optional<std::uint32_t> desktop_count;
     bool collapsed : 1 = false;
     bool top_edge : 1 = false;
 };

@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <string_view>
 
@@ -28,9 +29,32 @@ void draw_text(const Panel& panel, int x, int y, std::string_view text)
 }
 
 // First item of the root's desktop count; 0 when it is absent or empty.
-std::uint32_t read_desktop_count()
+// In the loop a notice of every change comes before the repaint that shows
+// it, so the count is read once and kept until then.
+std::uint32_t read_desktop_count(Panel& panel)
 {
-    return desktop_count().value_or(0);
+    if (!panel.due.gathering)
+        return desktop_count().value_or(0);
+    if (!panel.desktop_count)
+        panel.desktop_count = desktop_count().value_or(0);
+    return *panel.desktop_count;
+}
+
+// "hh:mm" of the local time, formatted once a minute: the time zone is
+// looked up again each time, which costs a file check.
+std::string_view clock_text()
+{
+    static time_t shown_minute = -1;
+    static char text[6] = "";
+    const time_t now = std::time(nullptr);
+    if (now / 60 != shown_minute) {
+        const char* full = std::ctime(&now);  // "Www Mmm dd hh:mm:ss yyyy\n"
+        if (!full)
+            return {};
+        std::memcpy(text, full + 11, 5);
+        shown_minute = now / 60;
+    }
+    return {text, 5};
 }
 
 void draw_desktop_button(const Panel& panel, int i)
@@ -152,8 +176,6 @@ void draw_clock(const Panel& panel)
 {
     const int s = ds.monitor.width;
     ds.clock_left = s - 43;
-    const time_t now = std::time(nullptr);
-    const char* text = std::ctime(&now);  // "Www Mmm dd hh:mm:ss yyyy\n"
 
     draw_separator(panel, s - 43);
     draw_line(panel, s - 40, 22, s - 4, 22);  // in the separator's highlight
@@ -164,8 +186,7 @@ void draw_clock(const Panel& panel)
     draw_line(panel, s - 41, 2, s - 5, 2);
     draw_line(panel, s - 41, 2, s - 41, 22);
     set_ink(Ink);
-    if (text)
-        draw_text(panel, s - 40, ds.baseline, std::string_view(text + 11, 5));
+    draw_text(panel, s - 40, ds.baseline, clock_text());
 }
 
 void draw_tray(const Panel& panel)
@@ -194,19 +215,127 @@ void draw_grip(Window window, int x)
     }
 }
 
-void draw_desktop_buttons(const Panel& panel)
+void draw_desktop_buttons(Panel& panel)
 {
     // Only the buttons that fit left of the clock: a count of 0xFFFFFFFF
     // costs no more than one that fills the bar.
-    const int shown = desktop_buttons_shown(read_desktop_count(), ds.monitor.width);
+    const int shown = desktop_buttons_shown(read_desktop_count(panel), ds.monitor.width);
     ds.pager_width = shown * DESK_BUTTON_WIDTH;
     for (int i = 0; i < shown; ++i)
         draw_desktop_button(panel, i);
 }
 
+namespace {
+
+// Gives every record its slot. Paints all buttons, or (`changed_only`)
+// those whose slot moved and those due. Returns the right end of the
+// painted buttons.
+int paint_client_buttons(Panel& panel, const ClientLayout& layout, bool changed_only)
+{
+    int x = layout.first_left;
+    int placed = 0;
+    int painted_right = 0;
+    for (TrackedWindow* record = panel.first_client; record; record = record->next) {
+        // Not drawn, so no press may find it.
+        int left = 0;
+        int width = 0;
+        if (placed < layout.shown) {
+            left = x;
+            width = layout.step - 1;
+            x += layout.step;
+            ++placed;
+        }
+        const bool changed =
+            record->repaint_due || left != record->button_left || width != record->button_width;
+        record->repaint_due = false;
+        record->button_left = left;
+        record->button_width = width;
+        if (left && (changed || !changed_only)) {
+            draw_client_button(panel, *record);
+            painted_right = left + layout.step;
+        }
+    }
+    return painted_right;
+}
+
+// Right of the slots: the rest, cleared with a groove; or, without one,
+// face where the slots of the last paint reached further (a closed
+// window's button would stay otherwise). Returns whether anything was
+// cleared, which the tray, the clock and the grip are then painted over.
+bool clear_after_slots(Panel& panel, const ClientLayout& layout, bool whole)
+{
+    const int s = ds.monitor.width;
+    const PaintedBar& before = panel.painted;
+    if (layout.rest) {
+        if (!whole && before.rest && before.row_end == layout.rest_left)
+            return false;
+        draw_separator(panel, layout.rest_left);
+        set_ink(Face);
+        fill_rect(panel, layout.rest_left + 2, 0, s, PANEL_HEIGHT);  // clipped at the right edge
+        return true;
+    }
+    const int vacated_end = before.row_end + (before.rest ? 2 : 0);  // with the rest's groove
+    if (!before.valid || vacated_end <= layout.rest_left)
+        return false;
+    set_ink(Face);
+    fill_rect(panel, layout.rest_left, 0, vacated_end - layout.rest_left, PANEL_HEIGHT);
+    return true;
+}
+
+void remember_painted(Panel& panel, const ClientLayout& layout)
+{
+    panel.painted = {true,          panel.desktop,    ds.pager_width, panel.tray_icons,
+                     ds.monitor.width, layout.rest_left, layout.rest};
+}
+
+// What a list repaint leaves as it is must not have changed.
+bool row_alone_changed(Panel& panel)
+{
+    const PaintedBar& before = panel.painted;
+    const int pager =
+        desktop_buttons_shown(read_desktop_count(panel), ds.monitor.width) * DESK_BUTTON_WIDTH;
+    return before.valid && before.desktop == panel.desktop && before.pager_width == pager &&
+           before.tray_icons == panel.tray_icons && before.width == ds.monitor.width;
+}
+
+// Where the tray, or else the clock, begins: buttons reaching into it are
+// painted over.
+int right_side_left(const Panel& panel)
+{
+    return panel.tray_icons > 0 ? tray_left(ds.monitor.width, panel.tray_icons) : ds.monitor.width - 43;
+}
+
+void paint_right_side(Panel& panel)
+{
+    draw_tray(panel);
+    draw_clock(panel);
+    draw_grip(panel.window, ds.monitor.width - 6);
+}
+
+// After a change of the list: the buttons that came or moved, and what
+// their slots no longer cover.
+void repaint_list(Panel& panel)
+{
+    panel.due.list = false;
+    panel.due.buttons = false;
+    const ClientLayout layout =
+        layout_client_buttons(ds.monitor.width, ds.pager_width, panel.client_count, panel.tray_icons);
+    const int painted_right = paint_client_buttons(panel, layout, true);
+    const bool cleared = clear_after_slots(panel, layout, false);
+    if (cleared || painted_right > right_side_left(panel)) {
+        paint_right_side(panel);
+        panel.due.clock = false;
+    }
+    remember_painted(panel, layout);
+    release_unused_unicode_face(panel);
+}
+
+}  // namespace
+
 void redraw_panel(Panel& panel)
 {
     panel.due.whole_bar = false;
+    panel.due.list = false;
     panel.due.buttons = false;
     panel.due.clock = false;
     set_ink(Ink);
@@ -217,33 +346,15 @@ void redraw_panel(Panel& panel)
     const int pager = ds.pager_width;
     const ClientLayout layout =
         layout_client_buttons(s, pager, panel.client_count, panel.tray_icons);
-    int x = layout.first_left;
-    int placed = 0;
-    for (TrackedWindow* record = panel.first_client; record; record = record->next) {
-        record->repaint_due = false;
-        if (placed < layout.shown) {
-            record->button_left = x;
-            record->button_width = layout.step - 1;
-            draw_client_button(panel, *record);
-            x += layout.step;
-            ++placed;
-        } else {
-            // Not drawn, so no press may find it.
-            record->button_left = 0;
-            record->button_width = 0;
-        }
-    }
-    if (layout.rest) {
-        draw_separator(panel, x);
-        set_ink(Face);
-        fill_rect(panel, x + 2, 0, s, PANEL_HEIGHT);  // clipped at the right edge
-    }
+    paint_client_buttons(panel, layout, false);
+    clear_after_slots(panel, layout, true);
     draw_tray(panel);
 
     draw_clock(panel);
     draw_separator(panel, 48);
     draw_separator(panel, pager + FIRST_SLOT_OFFSET);
     draw_grip(panel.window, s - 6);
+    remember_painted(panel, layout);
     release_unused_unicode_face(panel);
 }
 
@@ -251,6 +362,14 @@ void request_whole_repaint(Panel& panel)
 {
     if (panel.due.gathering)
         panel.due.whole_bar = true;
+    else
+        redraw_panel(panel);
+}
+
+void request_list_repaint(Panel& panel)
+{
+    if (panel.due.gathering)
+        panel.due.list = true;
     else
         redraw_panel(panel);
 }
@@ -275,10 +394,12 @@ void request_clock_repaint(Panel& panel)
 
 void paint_due(Panel& panel)
 {
-    if (panel.due.whole_bar) {
+    if (panel.due.whole_bar || (panel.due.list && !row_alone_changed(panel))) {
         redraw_panel(panel);
         return;
     }
+    if (panel.due.list)
+        repaint_list(panel);
     if (panel.due.buttons) {
         panel.due.buttons = false;
         for (TrackedWindow* record = panel.first_client; record; record = record->next) {

@@ -27,7 +27,7 @@ void draw_tray(const Panel& panel);
 
 // Reads the desktop count, paints the buttons that fit and sets pager_width
 // to the width actually painted.
-void draw_desktop_buttons(const Panel& panel);
+void draw_desktop_buttons(Panel& panel);
 
 // The whole bar; gives every record its button_left and button_width.
 void redraw_panel(Panel& panel);
@@ -35,10 +35,13 @@ void redraw_panel(Panel& panel);
 // Repaints the handlers ask for: done at once outside a burst, else noted
 // in panel.due for paint_due.
 void request_whole_repaint(Panel& panel);
+// After a change of the list: the buttons that came or moved and the slots
+// left over; the whole bar when the desktop strip or the tray changed too.
+void request_list_repaint(Panel& panel);
 void request_button_repaint(Panel& panel, TrackedWindow& record);
 void request_clock_repaint(Panel& panel);
-// The repaints noted: the whole bar, or else the single buttons and the
-// clock.
+// The repaints noted: the whole bar, or else the list's, the single
+// buttons and the clock.
 void paint_due(Panel& panel);
 
 // Advance width of every byte in the bar's font, measured once per font.

@@ -55,7 +55,7 @@ void on_motion_event(Panel& panel, const XEvent& event)
 
 void on_focus_event(Panel& panel, const XEvent& event)
 {
-    on_focus_in(panel, event.xfocus.window);
+    on_focus_change(panel, event.xfocus);
 }
 
 void on_expose_event(Panel& panel, const XEvent&)
@@ -67,8 +67,12 @@ void on_expose_event(Panel& panel, const XEvent&)
 void on_destroy_event(Panel& panel, const XEvent& event)
 {
     const bool had_record = untrack_window(panel, event.xdestroywindow.window);
-    if (on_tray_destroy(panel, event.xdestroywindow.window) || had_record)
+    // A destroyed window sends no FocusOut.
+    panel.due.focus_known &= !had_record;
+    if (on_tray_destroy(panel, event.xdestroywindow.window))
         request_whole_repaint(panel);
+    else if (had_record)
+        request_list_repaint(panel);
 }
 
 void on_property_event(Panel& panel, const XEvent& event)
@@ -115,6 +119,7 @@ constexpr auto handlers = [] {
     h[ButtonPress] = on_button_event;
     h[MotionNotify] = on_motion_event;
     h[FocusIn] = on_focus_event;
+    h[FocusOut] = on_focus_event;
     h[Expose] = on_expose_event;
     h[DestroyNotify] = on_destroy_event;
     h[PropertyNotify] = on_property_event;
@@ -129,20 +134,33 @@ constexpr auto handlers = [] {
 
 // ---- Bursts ----------------------------------------------------------------
 
+// One read of the connection, then whatever the handlers' own replies
+// queued: what comes meanwhile is left to the next round, which reads again.
+void take_queued_events(Panel& panel)
+{
+    for (int queued = XPending(ds.display); queued > 0;
+         queued = XEventsQueued(ds.display, QueuedAlready)) {
+        XEvent event;
+        XNextEvent(ds.display, &event);
+        if (is_screen_change(event))
+            note_screen_change(panel);
+        else if (seen_by_sync(panel, event))
+            continue;
+        else if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
+            handlers[event.type](panel, event);
+    }
+}
+
 // Handlers note their work (a screen change notes a placement); it is done
-// once per burst, when the queue is empty. The work's own round trips may
-// queue more events: a burst of their own. XPending also sends the paint.
+// once per burst, when the queue is empty and a change of the lists has
+// paused. The work's own round trips may queue more events: a burst of
+// their own. XPending also sends the paint.
 void drain_events(Panel& panel)
 {
     do {
-        while (XPending(ds.display)) {
-            XEvent event;
-            XNextEvent(ds.display, &event);
-            if (is_screen_change(event))
-                note_screen_change(panel);
-            else if (event.type >= 0 && event.type < LASTEvent && handlers[event.type])
-                handlers[event.type](panel, event);
-        }
+        do
+            take_queued_events(panel);
+        while (more_of_the_change(panel));
         finish_burst(panel);
     } while (XPending(ds.display));
 }

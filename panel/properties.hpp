@@ -67,6 +67,8 @@ public:
     // Waits for the reply unless it is there; what PropertyData::read would
     // have returned. A second call returns absent.
     PropertyData collect();
+    // Whether it asked something and was not collected yet.
+    bool pending() const { return pending_; }
     // The request's sequence number on the connection.
     unsigned int sequence() const { return cookie_.sequence; }
 

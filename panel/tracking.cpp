@@ -71,31 +71,23 @@ bool is_sync_atom(Atom atom)
            atom == ds.atoms[WinWorkspace] || atom == ds.atoms[NetCurrentDesktop];
 }
 
-// A notice the server sent before it answered the sync's reads: those
-// reads already saw the change, and the focus they read is newer than any
-// such FocusIn. (An event carries the sequence number of the last request
-// the server had then handled for this connection.)
-Bool seen_by_sync(Display*, XEvent* event, XPointer first_read)
+}  // namespace
+
+bool seen_by_sync(const Panel& panel, const XEvent& event)
 {
-    const auto first = *reinterpret_cast<const std::uint32_t*>(first_read);
-    const auto handled = static_cast<std::uint32_t>(event->xany.serial);
-    if (static_cast<std::int32_t>(handled - first) >= 0)
-        return False;
-    return event->type == FocusIn ||
-           (event->type == PropertyNotify && event->xproperty.window == ds.root &&
-            is_sync_atom(event->xproperty.atom));
+    if (!panel.sync_first_read)
+        return false;
+    // An event carries the sequence number of the last request the server
+    // had handled for this connection when it sent the event.
+    const auto handled = static_cast<std::uint32_t>(event.xany.serial);
+    if (static_cast<std::int32_t>(handled - *panel.sync_first_read) >= 0)
+        return false;
+    return event.type == FocusIn ||
+           (event.type == PropertyNotify && event.xproperty.window == ds.root &&
+            is_sync_atom(event.xproperty.atom));
 }
 
-// The window manager sets its two lists and the desktop one by one: those
-// changes that reached the queue while the sync read are not synced again.
-// A FocusIn from before the focus was read would press a button whose
-// window has lost the focus since (to a window that sends the bar none).
-void drop_seen_notices(std::uint32_t first_read)
-{
-    XEvent event;
-    while (XCheckIfEvent(ds.display, &event, seen_by_sync, reinterpret_cast<XPointer>(&first_read))) {
-    }
-}
+namespace {
 
 }  // namespace
 
@@ -110,7 +102,10 @@ void sync_client_list(Panel& panel)
         panel.desktop = desktop;
     }
     const Window focus = focus_from(reads);
-    drop_seen_notices(reads.workspace.sequence());
+    // The notices the server sent before these reads are all queued once
+    // their replies are in; the loop drops them.
+    panel.sync_first_read = reads.workspace.sequence();
+    panel.due.focus_known = false;
 
     const auto list = client_list_from(reads);
     if (!list)
@@ -138,19 +133,44 @@ void sync_client_list(Panel& panel)
     // focus that moves to one of them meanwhile would otherwise go unseen,
     // and the button of the window that had it would stay pressed.
     const Window now_focused = track_windows(panel, new_windows.data(), new_windows.size(), focus);
-    for (TrackedWindow* record = panel.first_client; record; record = record->next)
-        record->active = record->window == now_focused;
+    for (TrackedWindow* record = panel.first_client; record; record = record->next) {
+        const bool active = record->window == now_focused;
+        if (active == record->active)
+            continue;
+        record->active = active;
+        // Painted with the list (never at once: its slot may be about to move).
+        record->repaint_due = true;
+        panel.due.buttons = true;
+    }
 }
 
 void request_sync(Panel& panel)
 {
     if (panel.due.gathering) {
         panel.due.sync = true;
-        request_whole_repaint(panel);
+        if (!panel.due.sync_asked)
+            panel.due.sync_asked = std::chrono::steady_clock::now();
+        request_list_repaint(panel);
         return;
     }
     sync_client_list(panel);
     redraw_panel(panel);
+}
+
+void on_focus_change(Panel& panel, const XFocusChangeEvent& event)
+{
+    // A grab only lends the keyboard: the focus stays where it was. The
+    // focus leaves a client only with a FocusOut from it. A FocusIn of
+    // another detail puts the focus in a child, or follows the pointer.
+    const bool grab = event.mode == NotifyGrab || event.mode == NotifyUngrab;
+    if (event.type == FocusIn) {
+        on_focus_in(panel, event.window);
+        panel.due.focus_known = !grab && (event.detail == NotifyAncestor ||
+                                          event.detail == NotifyNonlinear ||
+                                          event.detail == NotifyInferior);
+    } else if (!grab) {
+        panel.due.focus_known = false;
+    }
 }
 
 void on_focus_in(Panel& panel, Window window)
@@ -167,32 +187,44 @@ void on_focus_in(Panel& panel, Window window)
 namespace {
 
 // A change of the desktop count alone syncs nothing: the strip shows it at
-// the next whole repaint (the tray follows it at once).
+// the next whole repaint, which reads it again (the tray follows it at once).
 void on_root_property(Panel& panel, Atom atom)
 {
     if (is_sync_atom(atom))
         request_sync(panel);
+    else if (atom == ds.atoms[WinWorkspaceCount] || atom == ds.atoms[NetNumberOfDesktops])
+        panel.desktop_count.reset();
     else if (atom == ds.atoms[NetActiveWindow])
         request_focus_check(panel);
 }
 
-// In a burst, title changes are read together at its end.
-bool title_read_later(Panel& panel, TrackedWindow& record, Atom atom)
+// In a burst, title and state changes are read together at its end.
+bool read_later(Panel& panel, TrackedWindow& record, Atom atom)
 {
     if (!panel.due.gathering)
         return false;
     if (atom == ds.atoms[NetWmName])
         record.net_title_due = true;
-    else
+    else if (atom == XA_WM_NAME)
         record.wm_title_due = true;
-    panel.due.titles = true;
+    else
+        record.state_due = true;
+    panel.due.reads = true;
     return true;
+}
+
+void show_minimized(Panel& panel, TrackedWindow& record, bool minimized)
+{
+    if (minimized == record.minimized)
+        return;
+    record.minimized = minimized;
+    request_button_repaint(panel, record);
 }
 
 void on_client_property(Panel& panel, TrackedWindow& record, Atom atom)
 {
     if (atom == ds.atoms[NetWmName]) {
-        if (title_read_later(panel, record, atom))
+        if (read_later(panel, record, atom))
             return;
         // Same rules as when the record was made: a deleted or unusable
         // _NET_WM_NAME hands the title back to WM_NAME.
@@ -200,16 +232,13 @@ void on_client_property(Panel& panel, TrackedWindow& record, Atom atom)
         request_button_repaint(panel, record);
     } else if (atom == XA_WM_NAME) {
         // A title from _NET_WM_NAME stands; one would have been announced.
-        if (record.title_kind.from_net_wm_name || title_read_later(panel, record, atom))
+        if (record.title_kind.from_net_wm_name || read_later(panel, record, atom))
             return;
         record.title = read_wm_name_title(record.window, &record.title_kind);
         request_button_repaint(panel, record);
     } else if (atom == ds.atoms[WmState]) {
-        const bool minimized = is_minimized(record.window);
-        if (minimized == record.minimized)
-            return;
-        record.minimized = minimized;
-        request_button_repaint(panel, record);
+        if (!read_later(panel, record, atom))
+            show_minimized(panel, record, is_minimized(record.window));
     } else if (atom == XA_WM_HINTS) {
         // Only a fallback icon is replaced; an icon the client gave stays.
         if (record.icon != ds.fallback_icon)
@@ -240,39 +269,51 @@ void check_focus(Panel& panel)
     if (!panel.due.focus)
         return;
     panel.due.focus = false;
+    if (panel.due.focus_known)
+        return;
     Window focus = None;
     int revert_to = 0;
     XGetInputFocus(ds.display, &focus, &revert_to);
     on_focus_in(panel, focus);
 }
 
-void read_due_titles(Panel& panel)
+void read_due_properties(Panel& panel)
 {
-    if (!panel.due.titles)
+    if (!panel.due.reads)
         return;
-    panel.due.titles = false;
-    struct TitleReads {
+    panel.due.reads = false;
+    struct Reads {
         TrackedWindow* record;
         PropertyRequest net_wm_name;
         PropertyRequest wm_name;
+        PropertyRequest wm_state;
     };
-    std::vector<TitleReads> reads;
+    std::vector<Reads> reads;
     for (TrackedWindow* record = panel.first_client; record; record = record->next) {
         // A later _NET_WM_NAME may have taken over from WM_NAME meanwhile.
         const bool whole = record->net_title_due;
         const bool wm_only = !whole && record->wm_title_due && !record->title_kind.from_net_wm_name;
-        record->net_title_due = record->wm_title_due = false;
-        if (!whole && !wm_only)
+        const bool state = record->state_due;
+        record->net_title_due = record->wm_title_due = record->state_due = false;
+        if (!whole && !wm_only && !state)
             continue;
         reads.push_back({record,
                          whole ? PropertyRequest(record->window, ds.atoms[NetWmName], AnyPropertyType)
                                : PropertyRequest(),
-                         PropertyRequest(record->window, XA_WM_NAME, AnyPropertyType)});
+                         whole || wm_only ? PropertyRequest(record->window, XA_WM_NAME, AnyPropertyType)
+                                          : PropertyRequest(),
+                         state ? PropertyRequest(record->window, ds.atoms[WmState], ds.atoms[WmState])
+                               : PropertyRequest()});
     }
-    for (TitleReads& read : reads) {
+    for (Reads& read : reads) {
         TrackedWindow& record = *read.record;
-        record.title = title_from(read.net_wm_name.collect(), read.wm_name.collect(), &record.title_kind);
-        request_button_repaint(panel, record);
+        if (read.wm_name.pending()) {
+            record.title =
+                title_from(read.net_wm_name.collect(), read.wm_name.collect(), &record.title_kind);
+            request_button_repaint(panel, record);
+        }
+        if (read.wm_state.pending())
+            show_minimized(panel, record, minimized_from(PropertyItems(read.wm_state)));
     }
 }
 

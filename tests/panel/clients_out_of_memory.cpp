@@ -1,15 +1,8 @@
 // A window whose record or title cannot be allocated gets no button, and
 // nothing is left behind on the server or in the list.
-// gtest first: Xlib defines None and Bool as macros.
-#include <gtest/gtest.h>
-
-#include "clients.hpp"
-#include "look.hpp"
-
-#include "kit_test.hpp"
+#include "records_in_process.hpp"
 
 #include <cstdlib>
-#include <memory>
 #include <new>
 
 namespace {
@@ -53,33 +46,8 @@ void operator delete(void* block, std::size_t) noexcept
 
 namespace {
 
-class OutOfMemory : public kit_test::XServerTest {
+class OutOfMemory : public RecordsInProcess {
 protected:
-    void SetUp() override
-    {
-        XServerTest::SetUp();
-        ASSERT_TRUE(connect_display());
-        ASSERT_TRUE(init_look());
-        wm = std::make_unique<kit_test::ScriptedWm>();
-    }
-
-    void TearDown() override
-    {
-        while (panel.first_client)
-            untrack_window(panel, panel.first_client->window);
-        wm.reset();
-        // The program never tears its look down; the test does.
-        if (ds.display) {
-            if (ds.font)
-                XFreeFont(ds.display, ds.font);
-            if (ds.gc)
-                XFreeGC(ds.display, ds.gc);
-            XCloseDisplay(ds.display);
-        }
-        ds = DisplayState{};
-        XServerTest::TearDown();
-    }
-
     // A client with a title too long for in-place storage and a hinted icon.
     Window client(kit_test::TextValue name)
     {
@@ -96,16 +64,6 @@ protected:
         track_window(panel, window, 0);
         refuse = Refuse::Nothing;
     }
-
-    int panel_pixmaps()
-    {
-        flush_and_wait();
-        const auto counts = kit_test::client_resources(dpy, XGContextFromGC(ds.gc));
-        return counts ? counts->pixmaps : -1;
-    }
-
-    Panel panel;
-    std::unique_ptr<kit_test::ScriptedWm> wm;
 };
 
 const std::string long_title(64, 'x');

@@ -1,19 +1,10 @@
 // Which client windows get a button record, and what the record holds:
 // title, state, icon and the pixmaps it owns, read back from the server.
-// gtest first: Xlib defines None and Bool as macros.
-#include <gtest/gtest.h>
-
-#include "clients.hpp"
-#include "look.hpp"
-
-#include "kit_test.hpp"
+#include "records_in_process.hpp"
 
 #include <X11/Xatom.h>
-#include <X11/Xutil.h>
 
-#include <clocale>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,34 +13,8 @@ namespace {
 using kit_test::ClientSetup;
 using kit_test::WmHintsSetup;
 
-class ClientRecords : public kit_test::XServerTest {
+class ClientRecords : public RecordsInProcess {
 protected:
-    void SetUp() override
-    {
-        XServerTest::SetUp();
-        std::setlocale(LC_ALL, "C.UTF-8");  // COMPOUND_TEXT names convert to UTF-8
-        ASSERT_TRUE(connect_display());
-        ASSERT_TRUE(init_look());
-        wm = std::make_unique<kit_test::ScriptedWm>();
-    }
-
-    void TearDown() override
-    {
-        while (panel.first_client)
-            untrack_window(panel, panel.first_client->window);
-        wm.reset();
-        // The program never tears its look down; the test does.
-        if (ds.display) {
-            if (ds.font)
-                XFreeFont(ds.display, ds.font);
-            if (ds.gc)
-                XFreeGC(ds.display, ds.gc);
-            XCloseDisplay(ds.display);
-        }
-        ds = DisplayState{};
-        XServerTest::TearDown();
-    }
-
     Window client(ClientSetup setup = {}) { return wm->create_client(setup); }
 
     TrackedWindow* track(const ClientSetup& setup, int active = 0)
@@ -66,14 +31,6 @@ protected:
         return read_title(client(setup));
     }
 
-    // Pixmaps the panel's own connection holds on the server.
-    int panel_pixmaps()
-    {
-        flush_and_wait();
-        const auto counts = kit_test::client_resources(dpy, XGContextFromGC(ds.gc));
-        return counts ? counts->pixmaps : -1;
-    }
-
     // A client whose WM_HINTS icon has pixel x | y << 8 at (x, y).
     TrackedWindow* track_patterned_icon(int width, int height)
     {
@@ -83,23 +40,7 @@ protected:
                                                 [](int x, int y) { return x | y << 8; });
         return track(setup);
     }
-
-    Panel panel;
-    std::unique_ptr<kit_test::ScriptedWm> wm;
 };
-
-std::vector<unsigned long> pixels_of(Pixmap pixmap)
-{
-    std::vector<unsigned long> pixels;
-    XImage* image = XGetImage(ds.display, pixmap, 0, 0, ICON_SIZE, ICON_SIZE, AllPlanes, ZPixmap);
-    if (!image)
-        return pixels;
-    for (int y = 0; y < ICON_SIZE; ++y)
-        for (int x = 0; x < ICON_SIZE; ++x)
-            pixels.push_back(XGetPixel(image, x, y));
-    XDestroyImage(image);
-    return pixels;
-}
 
 bool pixmap_exists(Pixmap pixmap)
 {
@@ -179,6 +120,24 @@ TEST_F(ClientRecords, a_tracked_window_reports_its_destruction_focus_and_propert
     XWindowAttributes attributes{};
     ASSERT_TRUE(XGetWindowAttributes(ds.display, record->window, &attributes));
     EXPECT_EQ(attributes.your_event_mask, 0x620000);
+}
+
+// A window opening has its facts asked for before it is known to belong;
+// one that does not is left with what this connection selected on it.
+TEST_F(ClientRecords, a_window_left_off_the_bar_keeps_the_selection_it_had)
+{
+    ClientSetup elsewhere;
+    elsewhere.workspace = 1;
+    const Window windows[] = {client(elsewhere), client(elsewhere), client({})};
+    XSelectInput(ds.display, windows[0], PropertyChangeMask);  // as the tray selects on an icon
+    track_windows(panel, windows, 3, None);
+    const long expected[] = {PropertyChangeMask, NoEventMask, TRACKED_CLIENT_EVENTS};
+    for (int i = 0; i < 3; ++i) {
+        XWindowAttributes attributes{};
+        ASSERT_TRUE(XGetWindowAttributes(ds.display, windows[i], &attributes));
+        EXPECT_EQ(attributes.your_event_mask, expected[i]) << i;
+    }
+    EXPECT_EQ(panel.client_count, 1);
 }
 
 // ---- Odd property data ----------------------------------------------------
@@ -271,7 +230,7 @@ TEST_P(IconScaling, the_icon_shows_the_nearest_source_pixels)
     TrackedWindow* record = track_patterned_icon(s.width, s.height);
     ASSERT_NE(record, nullptr);
     ASSERT_TRUE(record->owns_icon);
-    const auto pixels = pixels_of(record->icon);
+    const auto pixels = icon_pixels(record->icon);
     ASSERT_EQ(pixels.size(), 256u);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x)
@@ -304,8 +263,8 @@ TEST_F(ClientRecords, a_two_colour_icon_is_drawn_in_highlight_and_its_mask_is_co
 
     XGCValues gc_values{};
     XGetGCValues(ds.display, ds.gc, GCBackground, &gc_values);
-    const auto icon = pixels_of(record->icon);
-    const auto mask = pixels_of(record->icon_mask);
+    const auto icon = icon_pixels(record->icon);
+    const auto mask = icon_pixels(record->icon_mask);
     ASSERT_EQ(icon.size(), 256u);
     ASSERT_EQ(mask.size(), 256u);
     for (int y = 0; y < 16; ++y)

@@ -1,20 +1,11 @@
 // Reads sent together and collected later give exactly what one read at a
 // time gives: for odd properties, for windows that vanish meanwhile, and
 // for whole records.
-// gtest first: Xlib defines None and Bool as macros.
-#include <gtest/gtest.h>
-
-#include "clients.hpp"
-#include "look.hpp"
-
-#include "kit_test.hpp"
+#include "records_in_process.hpp"
 
 #include <X11/Xatom.h>
-#include <X11/Xutil.h>
 
-#include <clocale>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,32 +20,8 @@ int count_x_error(Display*, XErrorEvent*)
     return 0;
 }
 
-class BatchedReads : public kit_test::XServerTest {
+class BatchedReads : public RecordsInProcess {
 protected:
-    void SetUp() override
-    {
-        XServerTest::SetUp();
-        std::setlocale(LC_ALL, "C.UTF-8");  // COMPOUND_TEXT names convert to UTF-8
-        ASSERT_TRUE(connect_display());
-        ASSERT_TRUE(init_look());
-        wm = std::make_unique<kit_test::ScriptedWm>();
-    }
-
-    void TearDown() override
-    {
-        while (panel.first_client)
-            untrack_window(panel, panel.first_client->window);
-        wm.reset();
-        if (ds.display) {
-            XFreeFont(ds.display, ds.font);
-            XFreeGC(ds.display, ds.gc);
-            XCloseDisplay(ds.display);
-        }
-        ds = DisplayState{};
-        std::setlocale(LC_ALL, "C");
-        XServerTest::TearDown();
-    }
-
     static void expect_same(const PropertyData& one, const PropertyData& batched, const std::string& what)
     {
         EXPECT_EQ(batched.type(), one.type()) << what;
@@ -67,22 +34,6 @@ protected:
             EXPECT_EQ(std::memcmp(batched.data(), one.data(), bytes), 0) << what;
         }
     }
-
-    static std::vector<unsigned long> icon_pixels(Pixmap pixmap)
-    {
-        std::vector<unsigned long> pixels;
-        if (pixmap == None)
-            return pixels;
-        XImage* image = XGetImage(ds.display, pixmap, 0, 0, ICON_SIZE, ICON_SIZE, AllPlanes, ZPixmap);
-        for (int i = 0; image && i < ICON_SIZE * ICON_SIZE; ++i)
-            pixels.push_back(XGetPixel(image, i % ICON_SIZE, i / ICON_SIZE));
-        if (image)
-            XDestroyImage(image);
-        return pixels;
-    }
-
-    Panel panel;
-    std::unique_ptr<kit_test::ScriptedWm> wm;
 };
 
 TEST_F(BatchedReads, odd_properties_read_together_equal_the_one_at_a_time_reads)

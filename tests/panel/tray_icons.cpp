@@ -115,7 +115,18 @@ TEST_F(TrayIcons, presses_on_the_tray_and_its_icons_change_nothing)
     ASSERT_TRUE(wait_until([&] { return collapsed_bottom() && waiting(a); }));
     click(dpy);
     ASSERT_TRUE(wait_until([&] { return expanded_bottom() && in_slot(a, 0); }));
-    const auto after = capture(dpy, bar, 0, 0, screen_width - 44, 24);
+    // The bar is expanded before it has repainted itself.
+    std::optional<Image> after;
+    const auto unchanged = [&] {
+        after = capture(dpy, bar, 0, 0, screen_width - 44, 24);
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < screen_width - 44; ++x)
+                if (!after || before->at(x, y) != after->at(x, y))
+                    return false;
+        return true;
+    };
+    wait_until(unchanged);
+    ASSERT_TRUE(after);
     for (int y = 0; y < 24; ++y)
         for (int x = 0; x < screen_width - 44; ++x)
             ASSERT_EQ(before->at(x, y), after->at(x, y)) << x << "," << y;

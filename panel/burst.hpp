@@ -19,5 +19,5 @@ void note_screen_change(Panel& panel);
 bool more_of_the_change(const Panel& panel);
 
 // The work noted since the last call: the placement (once it has fallen
-// due), the sync, the titles, then the paint.
+// due), the sync, the titles and states, then the paint.
 void finish_burst(Panel& panel);

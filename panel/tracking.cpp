@@ -87,10 +87,6 @@ bool seen_by_sync(const Panel& panel, const XEvent& event)
             is_sync_atom(event.xproperty.atom));
 }
 
-namespace {
-
-}  // namespace
-
 void sync_client_list(Panel& panel)
 {
     RootReads reads;

@@ -5,8 +5,8 @@
 
 // Reconciles the records with the root's client list and desktop; draws nothing.
 void sync_client_list(Panel& panel);
-// A sync and a whole repaint: at once outside a burst, else once the
-// queue is drained.
+// A sync and a repaint: at once (of the whole bar) outside a burst, else
+// once the queue is drained (of what the change moved).
 void request_sync(Panel& panel);
 // A notice the server sent before it answered the last sync's reads: a
 // change of the lists or the desktop, which those reads already saw, or a

@@ -2,6 +2,8 @@
 #include "measurements.hpp"
 #include "report.hpp"
 
+#include <string_view>
+
 namespace {
 
 void usage()
@@ -110,22 +112,13 @@ int main(int argc, char** argv)
     note("bench: %s run on%s", s.side_by_side ? "side-by-side" : s.quick ? "quick" : "full", names.c_str());
 
     try {
-        auto wanted = [&](const char* figure) {
-            return s.figures.empty() || std::find(s.figures.begin(), s.figures.end(), figure) != s.figures.end();
+        // Side by side, under Openbox, only the switches and the burst.
+        auto wanted = [&](std::string_view figure) {
+            const bool asked =
+                s.figures.empty() || std::find(s.figures.begin(), s.figures.end(), figure) != s.figures.end();
+            return asked && (!s.side_by_side || figure == "switch" || figure == "burst");
         };
-        if (s.side_by_side) {
-            if (wanted("burst")) {
-                note("burst of window events, under Openbox");
-                for (auto& subject : subjects)
-                    measure_burst(subject, true, scratch, results);
-            }
-            if (wanted("switch")) {
-                note("desktop switch, under Openbox");
-                for (int windows : s.switch_sizes)
-                    for (auto& subject : subjects)
-                        measure_switch(s, subject, windows, true, scratch, results);
-            }
-        } else {
+        const char* under = s.side_by_side ? ", under Openbox" : "";
         if (wanted("startup")) {
             note("start-up");
             for (auto& subject : subjects)
@@ -156,17 +149,16 @@ int main(int argc, char** argv)
                 measure_traffic(s, subject, scratch, results);
         }
         if (wanted("switch")) {
-            note("desktop switch");
+            note("desktop switch%s", under);
             for (int windows : s.switch_sizes)
                 for (auto& subject : working)
-                    measure_switch(s, subject, windows, false, scratch, results);
+                    measure_switch(s, subject, windows, s.side_by_side, scratch, results);
         }
         if (wanted("burst")) {
-            note("burst of window events");
+            note("burst of window events%s", under);
             for (auto& subject : subjects)
                 if (!subject.has_bar || works(subject))
-                    measure_burst(subject, false, scratch, results);
-        }
+                    measure_burst(subject, s.side_by_side, scratch, results);
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench: %s\n", e.what());

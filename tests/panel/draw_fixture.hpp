@@ -11,6 +11,7 @@
 #include "look.hpp"
 
 #include "kit_test.hpp"
+#include "fresh_display_state.hpp"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -45,14 +46,7 @@ protected:
 
     void TearDown() override
     {
-        // The program never tears its state down; the test does, before the
-        // server goes, so that the next test starts from a fresh DisplayState.
-        if (ds.display) {
-            XFreeFont(ds.display, ds.font);
-            XFreeGC(ds.display, ds.gc);
-            XCloseDisplay(ds.display);
-        }
-        ds = DisplayState{};
+        release_display_state();
         delete panel;
         XServerTest::TearDown();
     }

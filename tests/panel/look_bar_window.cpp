@@ -3,6 +3,7 @@
 #include "kit_test.hpp"
 #include "display_state.hpp"
 #include "look.hpp"
+#include "fresh_display_state.hpp"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -131,16 +132,7 @@ protected:
     }
     void TearDown() override
     {
-        // The program never tears its state down; the test does, so that
-        // the next test starts from a fresh DisplayState.
-        if (ds.display) {
-            if (ds.font)
-                XFreeFont(ds.display, ds.font);
-            if (ds.gc)
-                XFreeGC(ds.display, ds.gc);
-            XCloseDisplay(ds.display);
-        }
-        ds = DisplayState{};
+        release_display_state();
         delete panel;
         XServerTest::TearDown();
     }

@@ -10,6 +10,7 @@
 #include "look.hpp"
 
 #include "kit_test.hpp"
+#include "fresh_display_state.hpp"
 
 #include <X11/Xutil.h>
 
@@ -35,16 +36,7 @@ protected:
         while (panel.first_client)
             untrack_window(panel, panel.first_client->window);
         wm.reset();
-        // The program never tears its look down; the test does, so the next
-        // test starts from a fresh DisplayState.
-        if (ds.display) {
-            if (ds.font)
-                XFreeFont(ds.display, ds.font);
-            if (ds.gc)
-                XFreeGC(ds.display, ds.gc);
-            XCloseDisplay(ds.display);
-        }
-        ds = DisplayState{};
+        release_display_state();
         std::setlocale(LC_ALL, "C");
         XServerTest::TearDown();
     }

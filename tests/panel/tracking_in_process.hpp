@@ -11,6 +11,7 @@
 #include "draw.hpp"
 #include "look.hpp"
 #include "tracking.hpp"
+#include "fresh_display_state.hpp"
 
 #include <gtest/gtest.h>
 
@@ -47,14 +48,7 @@ protected:
                 untrack_window(*panel, panel->first_client->window);
             delete panel;
         }
-        // The program never tears its state down; the test does, so the
-        // next test starts from a fresh DisplayState.
-        if (ds.display) {
-            XFreeFont(ds.display, ds.font);
-            XFreeGC(ds.display, ds.gc);
-            XCloseDisplay(ds.display);
-        }
-        ds = DisplayState{};
+        release_display_state();
         wm.reset();
         std::setlocale(LC_ALL, "C");
         XServerTest::TearDown();
